@@ -1,6 +1,84 @@
-#include <Python.h>
+// The module object: multi-phase initialisation with one exec slot that registers every class and
+// then every function, in the fixed order of the table below, each also listed in __all__.
+#include "python/enumerations.hpp"
+#include "python/exports.hpp"
+#include "python/toolkit/errors.hpp"
 
-static PyModuleDef_Slot vorn_slots[] = {{0, nullptr}};
-static PyModuleDef vorn_module = {PyModuleDef_HEAD_INIT, "vorn_sdk_core", nullptr, 0, nullptr,
-                                  vorn_slots, nullptr, nullptr, nullptr};
-PyMODINIT_FUNC PyInit_vorn_sdk_core() { return PyModuleDef_Init(&vorn_module); }
+namespace vorn::py {
+
+namespace {
+
+struct Export {
+    const char* name;
+    Ref (*make)();
+};
+
+template <class E>
+Ref enum_export() {
+    return Ref::borrow(enum_class<E>());
+}
+
+// Names not yet built are left out; each present name keeps its place in the order.
+constexpr Export kExports[] = {
+    {"AgentTopicKind", enum_export<AgentTopicKind>},
+    {"AgentTopicStatus", enum_export<AgentTopicStatus>},
+    {"ClaimOutcome", enum_export<ClaimOutcome>},
+    {"DeadReason", enum_export<DeadReason>},
+    {"EventType", enum_export<EventType>},
+    {"LeaveOutcome", enum_export<LeaveOutcome>},
+    {"MemoryListScope", enum_export<MemoryListScope>},
+    {"MemorySegment", enum_export<MemorySegment>},
+    {"MemoryStatus", enum_export<MemoryStatus>},
+    {"MemoryStoreScope", enum_export<MemoryStoreScope>},
+    {"MemorySystem", enum_export<MemorySystem>},
+    {"MemoryType", enum_export<MemoryType>},
+    {"ParkedReason", enum_export<ParkedReason>},
+    {"RoomMembership", enum_export<RoomMembership>},
+    {"RoomStatus", enum_export<RoomStatus>},
+    {"RoomSubscribeResult", enum_export<RoomSubscribeResult>},
+    {"SessionState", enum_export<SessionState>},
+    {"StaleReason", enum_export<StaleReason>},
+    {"TurnEffect", enum_export<TurnEffect>},
+    {"TurnVerdict", enum_export<TurnVerdict>},
+    {"validate_event_payload", export_validate_event_payload},
+};
+
+void add_export(PyObject* module, const Export& e) {
+    Ref value = e.make();
+    check_status(PyModule_AddObjectRef(module, e.name, value.get()));
+    Ref all = Ref::steal(PyObject_GetAttrString(module, "__all__"));
+    if (!all) {
+        PyErr_Clear();
+        all = Ref::check(PyList_New(0));
+        check_status(PyObject_SetAttrString(module, "__all__", all.get()));
+    }
+    Ref name = Ref::check(PyUnicode_FromString(e.name));
+    check_status(PyList_Append(all.get(), name.get()));
+}
+
+int exec_module(PyObject* module) {
+    PyObject* ok = guarded([&]() -> PyObject* {
+        if (!PyModule_Check(module)) raise_type_error("vorn_sdk_core: exec expects a module object");
+        for (const Export& e : kExports) add_export(module, e);
+        return Py_NewRef(Py_None);
+    });
+    if (!ok) return -1;
+    Py_DECREF(ok);
+    return 0;
+}
+
+PyModuleDef_Slot kSlots[] = {
+    {Py_mod_exec, reinterpret_cast<void*>(&exec_module)},
+    {0, nullptr},
+};
+
+PyModuleDef kModule = {PyModuleDef_HEAD_INIT, "vorn_sdk_core", nullptr, 0, nullptr, kSlots,
+                       nullptr, nullptr, nullptr};
+
+}  // namespace
+
+}  // namespace vorn::py
+
+extern "C" __attribute__((visibility("default"))) PyObject* PyInit_vorn_sdk_core() {
+    return PyModuleDef_Init(&vorn::py::kModule);
+}

@@ -1,0 +1,74 @@
+#include "core/events/dispatch.hpp"
+
+#include "core/events/validators.hpp"
+
+namespace vorn {
+
+namespace {
+
+// Null for `EventCreated`, which is not validated, and for a value outside the enumeration.
+EventValidator validator_for(EventType type) {
+    switch (type) {
+        case EventType::MessageCreated:
+        case EventType::MessageUpdated:
+            return validate_message;
+        case EventType::RoomAdded:
+        case EventType::RoomRemoved:
+            return validate_room;
+        case EventType::RoomDeleted:
+            return validate_room_deleted;
+        case EventType::ParticipantAdded:
+        case EventType::ParticipantRemoved:
+            return validate_participant;
+        case EventType::ContactRequestReceived:
+            return validate_contact_request_received;
+        case EventType::ContactRequestUpdated:
+            return validate_contact_request_updated;
+        case EventType::ContactAdded:
+            return validate_contact_added;
+        case EventType::ContactRemoved:
+            return validate_contact_removed;
+        case EventType::Supersede:
+            return validate_supersede;
+        case EventType::AgentControl:
+            return validate_agent_control;
+        case EventType::EventCreated:
+            break;
+    }
+    return nullptr;
+}
+
+CoreError single_issue(std::string_view path, IssueCode code, std::string message,
+                       std::optional<std::string> trace_context) {
+    Validation v;
+    v.push(path, code, std::move(message));
+    return std::move(v).into_error(std::move(trace_context));
+}
+
+}  // namespace
+
+Result<Json> validate_event_payload(EventType type, const Json& payload,
+                                    std::optional<std::string> trace_context, MemoryResource* mr) {
+    if (type == EventType::EventCreated) return Result<Json>(payload.clone(mr));
+    const EventValidator validate = validator_for(type);
+    if (validate == nullptr) {
+        // The host only hands over members of the enumeration; a stray byte is rejected, not run.
+        return single_issue(
+            "event_type", IssueCode::InvalidValue,
+            "unknown event type `" + std::to_string(static_cast<unsigned>(type)) + "`",
+            std::move(trace_context));
+    }
+    const JsonObject* in = payload.if_object();
+    if (in == nullptr) {
+        return single_issue("", IssueCode::WrongType, "payload must be a JSON object",
+                            std::move(trace_context));
+    }
+    Json out = payload.clone(mr);
+    Validation v;
+    validate(*in, *out.if_object(), v);
+    if (!v.ok()) return std::move(v).into_error(std::move(trace_context));
+    // Moved, never copied: a copy would leave the arena and drop the origins.
+    return Result<Json>(std::move(out));
+}
+
+}  // namespace vorn

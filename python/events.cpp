@@ -1,0 +1,53 @@
+// validate_event_payload: the Python face of inbound event validation.
+#include "core/events/dispatch.hpp"
+#include "python/enumerations.hpp"
+#include "python/exports.hpp"
+#include "python/toolkit/callable.hpp"
+#include "python/toolkit/json_convert.hpp"
+
+namespace vorn::py {
+
+namespace {
+
+constexpr auto kValidateEventPayload = function(
+    "validate_event_payload",
+    "Validate and normalize an inbound platform event payload.\n\n"
+    "On failure raises `ValueError` with `.issues` (a tuple of\n"
+    "`(path, code, message)` triples) and `.trace_context`.",
+    arg("event_type"), arg("raw"), arg("trace_context", "None"));
+
+// A member, or its wire name; an unknown name is a validation failure, not a type error.
+EventType event_type_arg(const Arguments& args, const std::optional<std::string_view>& trace_context) {
+    if (auto member = enum_from_py<EventType>(args[0])) return *member;
+    const std::string_view name = args.convert(0, [](PyObject* obj) {
+        if (!PyUnicode_Check(obj)) raise_type_error("event_type must be a str");
+        return utf8_view(obj);
+    });
+    if (auto parsed = parse_enum<EventType>(name)) return *parsed;
+    CoreError error;
+    error.issues.push_back(Issue{"event_type", IssueCode::InvalidValue,
+                                 "unknown event type `" + std::string(name) + "`"});
+    if (trace_context) error.trace_context.emplace(*trace_context);
+    core_error_to_py(std::move(error));
+}
+
+Ref validate_event_payload(PyObject*, const Arguments& args) {
+    const auto trace_context = args.get<std::optional<std::string_view>>(2);
+    const EventType type = event_type_arg(args, trace_context);
+    CallArena arena;
+    PyToJson reader(arena.resource(), true);
+    const Json payload = args.convert(1, [&](PyObject* obj) { return reader.convert(obj); });
+    std::optional<std::string> trace;
+    if (trace_context) trace.emplace(*trace_context);
+    Result<Json> result = validate_event_payload(type, payload, std::move(trace), arena.resource());
+    if (!result) core_error_to_py(std::move(result.error()));
+    return json_to_py(result.value());
+}
+
+}  // namespace
+
+Ref export_validate_event_payload() {
+    return new_function<kValidateEventPayload, validate_event_payload>();
+}
+
+}  // namespace vorn::py

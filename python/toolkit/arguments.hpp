@@ -1,0 +1,55 @@
+// Parsing the vectorcall arguments of one call against its Signature, with errors worded as
+// CPython's own, and converting each parameter with the "while processing" note on failure.
+#pragma once
+
+#include <array>
+#include <optional>
+
+#include "python/toolkit/convert.hpp"
+#include "python/toolkit/signature.hpp"
+
+namespace vorn::py {
+
+class Arguments {
+public:
+    // Raises TypeError (and throws PyErrorAlreadySet) for a count or keyword error.
+    Arguments(const Signature& sig, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames);
+    // The same from a constructor's argument tuple and keyword dict (either may be NULL).
+    Arguments(const Signature& sig, PyObject* args, PyObject* kwargs);
+
+    // Borrowed; nullptr when the argument was not given.
+    PyObject* operator[](std::size_t i) const { return values_[i]; }
+    bool given(std::size_t i) const { return values_[i] != nullptr; }
+    std::string_view name(std::size_t i) const { return sig_.params[i].name; }
+
+    // Converts parameter `i`; a failure gets the "while processing" note.
+    template <class T>
+    T get(std::size_t i) const {
+        return convert(i, [&](PyObject* obj) { return Converter<T>::from_py(obj, name(i)); });
+    }
+    // Runs a parameter's own conversion `f(obj)` (None when omitted) under the same note.
+    template <class F>
+    auto convert(std::size_t i, F&& f) const {
+        try {
+            return f(values_[i] ? values_[i] : Py_None);
+        } catch (const PyErrorAlreadySet&) {
+            add_processing_note(name(i));
+            throw;
+        }
+    }
+    // An optional parameter with a non-None default.
+    template <class T>
+    T get_or(std::size_t i, T fallback) const {
+        return values_[i] ? get<T>(i) : fallback;
+    }
+
+private:
+    void bind_positional(Py_ssize_t nargs);
+    void bind_keyword(PyObject* key, PyObject* value);
+    void check_required() const;
+
+    Signature sig_;
+    std::array<PyObject*, kMaxParams> values_{};
+};
+
+}  // namespace vorn::py

@@ -1,0 +1,74 @@
+// Scalar parameter conversions. Each Converter<T>::from_py raises TypeError naming the parameter
+// for a value of the wrong type; integers follow the index protocol and raise the host's own
+// OverflowError beyond the width they are read at. `checked_int`/`checked_u16` add range checks.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "python/toolkit/errors.hpp"
+
+namespace vorn::py {
+
+template <class T>
+struct Converter;
+
+template <>
+struct Converter<PyObject*> {
+    static PyObject* from_py(PyObject* obj, std::string_view) { return obj; }
+};
+
+template <>
+struct Converter<std::string_view> {
+    // The view borrows the str's own UTF-8 buffer; it lives as long as the argument does.
+    static std::string_view from_py(PyObject* obj, std::string_view name);
+};
+
+template <>
+struct Converter<std::string> {
+    static std::string from_py(PyObject* obj, std::string_view name) {
+        return std::string(Converter<std::string_view>::from_py(obj, name));
+    }
+};
+
+template <>
+struct Converter<bool> {
+    static bool from_py(PyObject* obj, std::string_view name);
+};
+
+template <>
+struct Converter<std::int64_t> {
+    static std::int64_t from_py(PyObject* obj, std::string_view name);
+};
+
+template <>
+struct Converter<std::uint64_t> {
+    static std::uint64_t from_py(PyObject* obj, std::string_view name);
+};
+
+template <>
+struct Converter<double> {
+    static double from_py(PyObject* obj, std::string_view name);
+};
+
+// `None` (or an omitted argument) is absent.
+template <class T>
+struct Converter<std::optional<T>> {
+    static std::optional<T> from_py(PyObject* obj, std::string_view name) {
+        if (obj == Py_None) return std::nullopt;
+        return Converter<T>::from_py(obj, name);
+    }
+};
+
+[[noreturn]] void raise_wrong_argument_type(std::string_view name, std::string_view expected,
+                                            PyObject* got);
+
+// "`{name}` must be an integer between {min} and {max}, got {value}" as ValueError.
+std::uint64_t checked_int(std::string_view name, std::uint64_t value, std::uint64_t min,
+                          std::uint64_t max);
+// The same for 0..65535; the value is read as a signed 64-bit integer first.
+std::uint16_t checked_u16(std::string_view name, std::int64_t value);
+
+}  // namespace vorn::py

@@ -1,0 +1,63 @@
+// One constexpr description per callable (name, parameters, defaults, keyword-only marker, doc
+// text). From it come both the stored doc string ("name(params)\n--\n\ndoc", so Python reports
+// `__text_signature__`) and the argument parser of the METH_FASTCALL | METH_KEYWORDS entry point.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <span>
+#include <string_view>
+
+namespace vorn::py {
+
+struct Param {
+    std::string_view name;
+    std::string_view default_text;  // empty: required
+    bool keyword_only = false;
+
+    constexpr bool required() const { return default_text.empty(); }
+};
+
+constexpr Param arg(std::string_view name) { return {name, {}, false}; }
+constexpr Param arg(std::string_view name, std::string_view default_text) {
+    return {name, default_text, false};
+}
+constexpr Param kwarg(std::string_view name, std::string_view default_text) {
+    return {name, default_text, true};
+}
+
+inline constexpr std::size_t kMaxParams = 12;
+
+struct Signature {
+    std::string_view name;
+    bool method;  // bound to an instance: the signature line shows "$self"
+    std::span<const Param> params;
+    std::string_view doc;
+};
+
+template <std::size_t N>
+struct SignatureDef {
+    static_assert(N <= kMaxParams);
+    std::string_view name;
+    bool method;
+    std::array<Param, N> params;
+    std::string_view doc;
+
+    constexpr operator Signature() const { return {name, method, params, doc}; }
+};
+
+template <class... P>
+constexpr SignatureDef<sizeof...(P)> function(std::string_view name, std::string_view doc,
+                                              P... params) {
+    return {name, false, {params...}, doc};
+}
+template <class... P>
+constexpr SignatureDef<sizeof...(P)> method(std::string_view name, std::string_view doc,
+                                            P... params) {
+    return {name, true, {params...}, doc};
+}
+
+// The full doc string, rendered once and kept for the life of the process.
+const char* doc_string(const Signature& sig);
+
+}  // namespace vorn::py
