@@ -1,7 +1,7 @@
 // The one shape in which the core reports rejected input: issues (path, code, message) collected by
-// a `Validation`, handed back as a `CoreError` with the caller's trace context. Also the field checks
-// and normalizations that the event validators share. Checks never stop early: each appends its
-// issues and returns, so a payload reports every fault in check order.
+// a `Validation`, handed back as a `CoreError` with the caller's trace context. Also the field
+// checks and normalizations that the event validators share. Checks never stop early: each appends
+// its issues and returns, so a payload reports every fault in check order.
 #pragma once
 
 #include <cstdint>
@@ -42,7 +42,7 @@ struct CoreError {
 // Either a value or a CoreError. Domain failures are values, never exceptions.
 template <class T>
 class Result {
-public:
+  public:
     Result(T value) : v_(std::in_place_index<0>, std::move(value)) {}
     Result(CoreError error) : v_(std::in_place_index<1>, std::move(error)) {}
 
@@ -53,12 +53,12 @@ public:
     CoreError& error() { return std::get<1>(v_); }
     const CoreError& error() const { return std::get<1>(v_); }
 
-private:
+  private:
     std::variant<T, CoreError> v_;
 };
 
 class Validation {
-public:
+  public:
     void push(std::string_view path, IssueCode code, std::string message);
     // "`{path}` must be {a|an} {expected}"; "an" before a lower-case vowel.
     void wrong_type(std::string_view path, std::string_view expected);
@@ -69,7 +69,7 @@ public:
     const std::vector<Issue>& issues() const { return issues_; }
     CoreError into_error(std::optional<std::string> trace_context) &&;
 
-private:
+  private:
     std::vector<Issue> issues_;
 };
 
