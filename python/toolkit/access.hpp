@@ -9,7 +9,7 @@
 namespace vorn::py {
 
 class SharedAccess {
-public:
+  public:
     explicit SharedAccess(BorrowFlag& flag) : flag_(flag) {
         if (!flag_.try_shared()) raise(PyExc_RuntimeError, "Already mutably borrowed");
     }
@@ -17,12 +17,12 @@ public:
     SharedAccess(const SharedAccess&) = delete;
     SharedAccess& operator=(const SharedAccess&) = delete;
 
-private:
+  private:
     BorrowFlag& flag_;
 };
 
 class ExclusiveAccess {
-public:
+  public:
     explicit ExclusiveAccess(BorrowFlag& flag) : flag_(flag) {
         if (!flag_.try_exclusive()) raise(PyExc_RuntimeError, "Already borrowed");
     }
@@ -30,7 +30,7 @@ public:
     ExclusiveAccess(const ExclusiveAccess&) = delete;
     ExclusiveAccess& operator=(const ExclusiveAccess&) = delete;
 
-private:
+  private:
     BorrowFlag& flag_;
 };
 

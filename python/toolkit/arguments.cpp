@@ -8,7 +8,9 @@ namespace vorn::py {
 
 namespace {
 
-std::string callable_name(const Signature& sig) { return std::string(sig.name) + "()"; }
+std::string callable_name(const Signature& sig) {
+    return std::string(sig.name) + "()";
+}
 
 std::size_t positional_capacity(const Signature& sig) {
     std::size_t n = 0;
@@ -16,7 +18,8 @@ std::size_t positional_capacity(const Signature& sig) {
     return n;
 }
 
-[[noreturn]] void too_many_positional(const Signature& sig, std::size_t capacity, Py_ssize_t given) {
+[[noreturn]] void too_many_positional(const Signature& sig, std::size_t capacity,
+                                      Py_ssize_t given) {
     std::size_t required = 0;
     for (std::size_t i = 0; i < capacity; ++i) required += sig.params[i].required() ? 1 : 0;
     std::string m = callable_name(sig);

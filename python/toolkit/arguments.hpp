@@ -11,7 +11,7 @@
 namespace vorn::py {
 
 class Arguments {
-public:
+  public:
     // Raises TypeError (and throws PyErrorAlreadySet) for a count or keyword error.
     Arguments(const Signature& sig, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames);
     // The same from a constructor's argument tuple and keyword dict (either may be NULL).
@@ -43,7 +43,7 @@ public:
         return values_[i] ? get<T>(i) : fallback;
     }
 
-private:
+  private:
     void bind_positional(Py_ssize_t nargs);
     void bind_keyword(PyObject* key, PyObject* value);
     void check_required() const;

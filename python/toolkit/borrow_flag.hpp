@@ -10,7 +10,7 @@
 namespace vorn::py {
 
 class BorrowFlag {
-public:
+  public:
     bool try_shared() {
         if (state_ == kExclusive || state_ == kExclusive - 1) return false;
         ++state_;
@@ -28,7 +28,7 @@ public:
     bool exclusively_held() const { return state_ == kExclusive; }
     bool free() const { return state_ == 0; }
 
-private:
+  private:
     static constexpr std::uint32_t kExclusive = std::numeric_limits<std::uint32_t>::max();
     std::uint32_t state_ = 0;  // number of shared borrows, or kExclusive
 };

@@ -7,7 +7,8 @@
 namespace vorn::py {
 
 PyMethodDef method_def(const Signature& sig, FastcallFn fn, int extra_flags) {
-    return PyMethodDef{sig.name.data(), reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(fn)),
+    return PyMethodDef{sig.name.data(),
+                       reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(fn)),
                        METH_FASTCALL | METH_KEYWORDS | extra_flags, doc_string(sig)};
 }
 

@@ -7,8 +7,8 @@ namespace detail {
 
 PyObject* create_class_type(const char* name, std::string& qualified_name,
                             const std::optional<Signature>& constructor, std::string_view doc,
-                            std::span<PyMethodDef> methods, std::span<PyGetSetDef> getset,
-                            bool gc, const TypeHooks& hooks) {
+                            std::span<PyMethodDef> methods, std::span<PyGetSetDef> getset, bool gc,
+                            const TypeHooks& hooks) {
     qualified_name = std::string(kModuleName) + "." + name;
     std::vector<PyType_Slot> slots = {{Py_tp_dealloc, reinterpret_cast<void*>(hooks.tp_dealloc)}};
     unsigned long flags = Py_TPFLAGS_DEFAULT;

@@ -26,8 +26,7 @@ namespace vorn::py {
 
 template <class T>
 struct Instance {
-    PyObject_HEAD
-    BorrowFlag flag;
+    PyObject_HEAD BorrowFlag flag;
     T* value;        // owned; null only while being built
     PyObject* held;  // a strong reference of the host's, or null
 };
@@ -41,7 +40,7 @@ struct ClassSpec {
     T (*construct)(const Arguments& args, PyObject*& held) = nullptr;
     std::span<PyMethodDef> methods = {};  // terminated by a zeroed row
     std::span<PyGetSetDef> getset = {};   // terminated by a zeroed row
-    std::string_view doc = {};            // class doc text; for a constructed class, after its signature
+    std::string_view doc = {};  // class doc text; for a constructed class, after its signature
     bool holds_python_object = false;
 
     PyObject* type = nullptr;  // created on first use, kept for the life of the process
@@ -60,8 +59,8 @@ struct TypeHooks {
 
 PyObject* create_class_type(const char* name, std::string& qualified_name,
                             const std::optional<Signature>& constructor, std::string_view doc,
-                            std::span<PyMethodDef> methods, std::span<PyGetSetDef> getset,
-                            bool gc, const TypeHooks& hooks);
+                            std::span<PyMethodDef> methods, std::span<PyGetSetDef> getset, bool gc,
+                            const TypeHooks& hooks);
 PyObject* allocate(PyTypeObject* type);
 void free_instance(PyObject* self, bool gc);
 
@@ -124,9 +123,9 @@ PyObject* type_object(ClassSpec<T>& spec) {
     const detail::TypeHooks hooks{sizeof(Instance<T>),
                                   spec.constructor ? &detail::construct<T> : nullptr,
                                   &detail::dealloc<T>, &detail::traverse<T>, &detail::clear<T>};
-    spec.type = detail::create_class_type(spec.name, spec.qualified_name, spec.constructor, spec.doc,
-                                          spec.methods, spec.getset, spec.holds_python_object,
-                                          hooks);
+    spec.type =
+        detail::create_class_type(spec.name, spec.qualified_name, spec.constructor, spec.doc,
+                                  spec.methods, spec.getset, spec.holds_python_object, hooks);
     return spec.type;
 }
 

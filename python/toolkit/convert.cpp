@@ -19,7 +19,9 @@ bool is_numpy_bool(PyObject* obj) {
             PyUnicode_CompareWithASCIIString(name.get(), "bool") == 0);
 }
 
-Ref index_of(PyObject* obj) { return Ref::check(PyNumber_Index(obj)); }
+Ref index_of(PyObject* obj) {
+    return Ref::check(PyNumber_Index(obj));
+}
 
 }  // namespace
 
@@ -68,7 +70,10 @@ std::uint64_t checked_int(std::string_view name, std::uint64_t value, std::uint6
     if (value < min || value > max) {
         std::string m = "`";
         m.append(name).append("` must be an integer between ").append(std::to_string(min));
-        m.append(" and ").append(std::to_string(max)).append(", got ").append(std::to_string(value));
+        m.append(" and ")
+            .append(std::to_string(max))
+            .append(", got ")
+            .append(std::to_string(value));
         raise_value_error(m);
     }
     return value;

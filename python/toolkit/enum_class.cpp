@@ -13,14 +13,19 @@ namespace vorn::py {
 namespace {
 
 struct EnumObject {
-    PyObject_HEAD
-    std::uint8_t class_id;
+    PyObject_HEAD std::uint8_t class_id;
     std::uint8_t index;
 };
 
-const EnumObject& as_member(PyObject* obj) { return *reinterpret_cast<EnumObject*>(obj); }
-const EnumClassDef& def_of(PyObject* obj) { return enum_class_defs()[as_member(obj).class_id]; }
-std::string_view text_of(PyObject* obj) { return def_of(obj).members[as_member(obj).index].text; }
+const EnumObject& as_member(PyObject* obj) {
+    return *reinterpret_cast<EnumObject*>(obj);
+}
+const EnumClassDef& def_of(PyObject* obj) {
+    return enum_class_defs()[as_member(obj).class_id];
+}
+std::string_view text_of(PyObject* obj) {
+    return def_of(obj).members[as_member(obj).index].text;
+}
 
 PyObject* member_str(PyObject* self) {
     return guarded([&] { return make_str(text_of(self)).release(); });
@@ -35,9 +40,13 @@ PyObject* member_repr(PyObject* self) {
     });
 }
 
-PyObject* member_int(PyObject* self) { return PyLong_FromLong(as_member(self).index); }
+PyObject* member_int(PyObject* self) {
+    return PyLong_FromLong(as_member(self).index);
+}
 
-PyObject* member_text(PyObject* self, void*) { return member_str(self); }
+PyObject* member_text(PyObject* self, void*) {
+    return member_str(self);
+}
 
 PyObject* member_compare(PyObject* a, PyObject* b, int op) {
     // Equality only, and only within one class: anything else falls back to Python's defaults.
@@ -85,8 +94,8 @@ PyObject* create_type(std::size_t id) {
     EnumClassState& st = state(id);
     st.qualified_name = std::string(kModuleName) + "." + def.name;
     const bool wire = def.family == EnumFamily::WireName;
-    st.getset[0] = PyGetSetDef{wire ? "wire_name" : "value", &member_text, nullptr, def.property_doc,
-                               nullptr};
+    st.getset[0] =
+        PyGetSetDef{wire ? "wire_name" : "value", &member_text, nullptr, def.property_doc, nullptr};
     st.methods.clear();
     if (wire) st.methods.push_back(method_def(kFromWireNameSig, kFromWireName[id], METH_STATIC));
     st.methods.insert(st.methods.end(), def.extra_methods.begin(), def.extra_methods.end());

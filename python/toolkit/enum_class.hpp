@@ -18,8 +18,8 @@ enum class EnumFamily : std::uint8_t { WireName, Value };
 struct EnumClassDef {
     const char* name;
     EnumFamily family;
-    const char* doc;            // class doc string, or nullptr
-    const char* property_doc;   // doc of the `wire_name`/`value` property, or nullptr
+    const char* doc;           // class doc string, or nullptr
+    const char* property_doc;  // doc of the `wire_name`/`value` property, or nullptr
     std::span<const EnumMember> members;
     std::span<const PyMethodDef> extra_methods = {};
 };

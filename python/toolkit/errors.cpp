@@ -31,8 +31,8 @@ void core_error_to_py(CoreError error) {
 }
 
 std::string type_name(PyObject* obj) {
-    Ref name = Ref::steal(PyObject_GetAttrString(reinterpret_cast<PyObject*>(Py_TYPE(obj)),
-                                                 "__name__"));
+    Ref name =
+        Ref::steal(PyObject_GetAttrString(reinterpret_cast<PyObject*>(Py_TYPE(obj)), "__name__"));
     if (name && PyUnicode_Check(name.get())) {
         Py_ssize_t size = 0;
         if (const char* s = PyUnicode_AsUTF8AndSize(name.get(), &size)) {
@@ -69,9 +69,9 @@ void add_processing_note(std::string_view name) {
     if (value && PyObject_HasAttrString(value, "add_note")) {
         std::string note = "while processing '";
         note.append(name).append("'");
-        PyObject* text = PyUnicode_FromStringAndSize(note.data(), static_cast<Py_ssize_t>(note.size()));
-        PyObject* done =
-            text ? PyObject_CallMethod(value, "add_note", "O", text) : nullptr;
+        PyObject* text =
+            PyUnicode_FromStringAndSize(note.data(), static_cast<Py_ssize_t>(note.size()));
+        PyObject* done = text ? PyObject_CallMethod(value, "add_note", "O", text) : nullptr;
         Py_XDECREF(text);
         Py_XDECREF(done);
         if (!done) PyErr_Clear();

@@ -13,8 +13,12 @@
 namespace vorn::py {
 
 [[noreturn]] void raise(PyObject* type, std::string_view message);
-[[noreturn]] inline void raise_type_error(std::string_view m) { raise(PyExc_TypeError, m); }
-[[noreturn]] inline void raise_value_error(std::string_view m) { raise(PyExc_ValueError, m); }
+[[noreturn]] inline void raise_type_error(std::string_view m) {
+    raise(PyExc_TypeError, m);
+}
+[[noreturn]] inline void raise_value_error(std::string_view m) {
+    raise(PyExc_ValueError, m);
+}
 
 // The ValueError of a core failure: message is the error's display text, with `.issues` (tuple of
 // (path, code, message)) and `.trace_context`.

@@ -9,7 +9,9 @@ namespace vorn::py {
 
 namespace {
 
-[[noreturn]] void fail(std::string message) { throw ConversionError{std::move(message), {}, {}, {}}; }
+[[noreturn]] void fail(std::string message) {
+    throw ConversionError{std::move(message), {}, {}, {}};
+}
 
 // A Python exception raised while converting ends the conversion; its text is carried along.
 [[noreturn]] void fail_with_pending() {
@@ -49,7 +51,7 @@ bool is_instance(PyObject* obj, PyObject* cls) {
 }
 
 class RecursionGuard {
-public:
+  public:
     explicit RecursionGuard(int depth) {
         if (depth > kMaxJsonDepth) fail("maximum nesting depth exceeded while converting to JSON");
         if (Py_EnterRecursiveCall(" while converting to JSON")) fail_with_pending();
@@ -256,17 +258,24 @@ Ref string_to_py(const JsonString& s) {
 
 Ref json_to_py(const Json& value) {
     switch (value.kind()) {
-        case Json::Kind::Null: return Ref::borrow(Py_None);
-        case Json::Kind::Bool: return Ref::borrow(*value.if_bool() ? Py_True : Py_False);
-        case Json::Kind::Int: return Ref::check(PyLong_FromLongLong(*value.if_int()));
-        case Json::Kind::UInt: return Ref::check(PyLong_FromUnsignedLongLong(*value.if_uint()));
-        case Json::Kind::Float: return Ref::check(PyFloat_FromDouble(*value.if_float()));
-        case Json::Kind::String: return string_to_py(*value.if_string());
+        case Json::Kind::Null:
+            return Ref::borrow(Py_None);
+        case Json::Kind::Bool:
+            return Ref::borrow(*value.if_bool() ? Py_True : Py_False);
+        case Json::Kind::Int:
+            return Ref::check(PyLong_FromLongLong(*value.if_int()));
+        case Json::Kind::UInt:
+            return Ref::check(PyLong_FromUnsignedLongLong(*value.if_uint()));
+        case Json::Kind::Float:
+            return Ref::check(PyFloat_FromDouble(*value.if_float()));
+        case Json::Kind::String:
+            return string_to_py(*value.if_string());
         case Json::Kind::Array: {
             const JsonArray& items = *value.if_array();
             Ref list = Ref::check(PyList_New(static_cast<Py_ssize_t>(items.size())));
             for (std::size_t i = 0; i < items.size(); ++i) {
-                PyList_SetItem(list.get(), static_cast<Py_ssize_t>(i), json_to_py(items[i]).release());
+                PyList_SetItem(list.get(), static_cast<Py_ssize_t>(i),
+                               json_to_py(items[i]).release());
             }
             return list;
         }

@@ -22,19 +22,19 @@ namespace vorn::py {
 inline constexpr int kMaxJsonDepth = 2000;
 
 class CallArena {
-public:
+  public:
     CallArena() = default;
     CallArena(const CallArena&) = delete;
     CallArena& operator=(const CallArena&) = delete;
     MemoryResource* resource() { return &resource_; }
 
-private:
+  private:
     alignas(std::max_align_t) std::array<std::byte, 8192> buffer_;
     std::pmr::monotonic_buffer_resource resource_{buffer_.data(), buffer_.size()};
 };
 
 class PyToJson {
-public:
+  public:
     PyToJson(MemoryResource* mr, bool keep_origins);
     ~PyToJson();
     PyToJson(const PyToJson&) = delete;
@@ -43,7 +43,7 @@ public:
     // Raises TypeError with the conversion's message on failure.
     Json convert(PyObject* obj);
 
-private:
+  private:
     Json convert_at(PyObject* obj, int depth);
     Json convert_int(PyObject* obj);
     Json convert_str(PyObject* obj);

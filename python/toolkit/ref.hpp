@@ -11,10 +11,12 @@ namespace vorn::py {
 // Thrown after a Python exception has been set; the entry guard turns it into a NULL return.
 struct PyErrorAlreadySet {};
 
-[[noreturn]] inline void throw_error_already_set() { throw PyErrorAlreadySet{}; }
+[[noreturn]] inline void throw_error_already_set() {
+    throw PyErrorAlreadySet{};
+}
 
 class Ref {
-public:
+  public:
     Ref() = default;
     Ref(const Ref& other) : p_(other.p_) { Py_XINCREF(p_); }
     Ref(Ref&& other) noexcept : p_(std::exchange(other.p_, nullptr)) {}
@@ -39,7 +41,7 @@ public:
     PyObject* release() { return std::exchange(p_, nullptr); }
     explicit operator bool() const { return p_ != nullptr; }
 
-private:
+  private:
     explicit Ref(PyObject* p) : p_(p) {}
     PyObject* p_ = nullptr;
 };

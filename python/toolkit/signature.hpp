@@ -18,7 +18,9 @@ struct Param {
     constexpr bool required() const { return default_text.empty(); }
 };
 
-constexpr Param arg(std::string_view name) { return {name, {}, false}; }
+constexpr Param arg(std::string_view name) {
+    return {name, {}, false};
+}
 constexpr Param arg(std::string_view name, std::string_view default_text) {
     return {name, default_text, false};
 }

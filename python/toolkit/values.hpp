@@ -12,10 +12,20 @@ namespace vorn::py {
 inline Ref make_str(std::string_view s) {
     return Ref::check(PyUnicode_FromStringAndSize(s.data(), static_cast<Py_ssize_t>(s.size())));
 }
-inline Ref make_bool(bool b) { return Ref::borrow(b ? Py_True : Py_False); }
-inline Ref make_int(std::int64_t v) { return Ref::check(PyLong_FromLongLong(v)); }
-inline Ref make_uint(std::uint64_t v) { return Ref::check(PyLong_FromUnsignedLongLong(v)); }
-inline Ref make_float(double v) { return Ref::check(PyFloat_FromDouble(v)); }
-inline Ref none() { return Ref::borrow(Py_None); }
+inline Ref make_bool(bool b) {
+    return Ref::borrow(b ? Py_True : Py_False);
+}
+inline Ref make_int(std::int64_t v) {
+    return Ref::check(PyLong_FromLongLong(v));
+}
+inline Ref make_uint(std::uint64_t v) {
+    return Ref::check(PyLong_FromUnsignedLongLong(v));
+}
+inline Ref make_float(double v) {
+    return Ref::check(PyFloat_FromDouble(v));
+}
+inline Ref none() {
+    return Ref::borrow(Py_None);
+}
 
 }  // namespace vorn::py

@@ -43,7 +43,9 @@ Ref call_holding(PyObject*, const Arguments& args) {
     return Ref::check(PyObject_CallNoArgs(args[0]));
 }
 
-Ref is_free(PyObject*, const Arguments&) { return make_bool(probe_flag.free()); }
+Ref is_free(PyObject*, const Arguments&) {
+    return make_bool(probe_flag.free());
+}
 
 constexpr auto kBool = function("take_bool", "", arg("flag"));
 constexpr auto kU64 = function("take_u64", "", arg("count"));
@@ -112,22 +114,24 @@ PyObject* frozen_value(PyObject* self, void*) {
     return PyLong_FromLongLong(*instance<std::int64_t>(self).value);
 }
 
-PyMethodDef tally_methods[] = {method_def<kBump, bump>(), method_def<kPeek, peek>(),
-                               method_def<kFrozen, frozen>(), {nullptr, nullptr, 0, nullptr}};
+PyMethodDef tally_methods[] = {method_def<kBump, bump>(),
+                               method_def<kPeek, peek>(),
+                               method_def<kFrozen, frozen>(),
+                               {nullptr, nullptr, 0, nullptr}};
 PyGetSetDef tally_getset[] = {{"keeper", keeper, nullptr, nullptr, nullptr},
                               {nullptr, nullptr, nullptr, nullptr, nullptr}};
 PyGetSetDef frozen_getset[] = {{"value", frozen_value, nullptr, nullptr, nullptr},
                                {nullptr, nullptr, nullptr, nullptr, nullptr}};
 
 ClassSpec<Tally>& tally_spec() {
-    static ClassSpec<Tally> spec{"Tally", kTallyCtor, construct_tally, tally_methods, tally_getset,
-                                 "A counter.", true};
+    static ClassSpec<Tally> spec{
+        "Tally", kTallyCtor, construct_tally, tally_methods, tally_getset, "A counter.", true};
     return spec;
 }
 
 ClassSpec<std::int64_t>& frozen_spec() {
-    static ClassSpec<std::int64_t> spec{"Frozen", std::nullopt, nullptr, {}, frozen_getset,
-                                        "A snapshot."};
+    static ClassSpec<std::int64_t> spec{"Frozen", std::nullopt,  nullptr,
+                                        {},       frozen_getset, "A snapshot."};
     return spec;
 }
 
@@ -154,8 +158,15 @@ PyMethodDef probe_methods[] = {
     {nullptr, nullptr, 0, nullptr},
 };
 
-PyModuleDef probe_module = {PyModuleDef_HEAD_INIT, "_vorn_toolkit_probe", nullptr, 0,
-                            probe_methods, probe_slots, nullptr, nullptr, nullptr};
+PyModuleDef probe_module = {PyModuleDef_HEAD_INIT,
+                            "_vorn_toolkit_probe",
+                            nullptr,
+                            0,
+                            probe_methods,
+                            probe_slots,
+                            nullptr,
+                            nullptr,
+                            nullptr};
 
 }  // namespace
 }  // namespace vorn::py
