@@ -17,9 +17,20 @@ struct EnumMember {
 };
 
 enum class EventType : std::uint8_t {
-    MessageCreated, MessageUpdated, RoomAdded, RoomRemoved, RoomDeleted, ParticipantAdded,
-    ParticipantRemoved, ContactRequestReceived, ContactRequestUpdated, ContactAdded, ContactRemoved,
-    Supersede, AgentControl, EventCreated
+    MessageCreated,
+    MessageUpdated,
+    RoomAdded,
+    RoomRemoved,
+    RoomDeleted,
+    ParticipantAdded,
+    ParticipantRemoved,
+    ContactRequestReceived,
+    ContactRequestUpdated,
+    ContactAdded,
+    ContactRemoved,
+    Supersede,
+    AgentControl,
+    EventCreated
 };
 enum class TurnEffect : std::uint8_t { Observe, Act, Reply, Decline };
 enum class TurnVerdict : std::uint8_t { Complete, MissingReply };
@@ -34,15 +45,26 @@ enum class ParkedReason : std::uint8_t { NotFound, Rejected };
 enum class SessionState : std::uint8_t { Connecting, Up, Reconnecting, Dead };
 enum class DeadReason : std::uint8_t { Classified, RapidDisconnect };
 enum class StaleReason : std::uint8_t {
-    WrongEpoch, ClockRegression, DuplicateConnected, SupersedePredatesEpoch
+    WrongEpoch,
+    ClockRegression,
+    DuplicateConnected,
+    SupersedePredatesEpoch
 };
 enum class RoomStatus : std::uint8_t { Absent, Pending, Subscribed, Leaving, NeedsReconciliation };
 enum class AgentTopicStatus : std::uint8_t {
-    Absent, Pending, Joined, Leaving, NeedsReconciliation
+    Absent,
+    Pending,
+    Joined,
+    Leaving,
+    NeedsReconciliation
 };
 enum class LeaveOutcome : std::uint8_t { Left, Failed, Unknown };
 enum class RoomSubscribeResult : std::uint8_t {
-    Subscribed, JoinFailed, RolledBack, RollbackFailed, Stale
+    Subscribed,
+    JoinFailed,
+    RolledBack,
+    RollbackFailed,
+    Stale
 };
 enum class RoomMembership : std::uint8_t { Unadmitted, Admitting, Admitted };
 enum class ClaimOutcome : std::uint8_t { Claimed, AlreadyClaimed, Stale };
@@ -51,11 +73,11 @@ enum class ClaimOutcome : std::uint8_t { Claimed, AlreadyClaimed, Stale };
 template <class E>
 struct EnumInfo;
 
-#define VORN_ENUM_INFO(E, ...)                                          \
-    template <>                                                         \
-    struct EnumInfo<E> {                                                \
-        static constexpr std::string_view name = #E;                    \
-        static constexpr EnumMember members[] = {__VA_ARGS__};          \
+#define VORN_ENUM_INFO(E, ...)                                 \
+    template <>                                                \
+    struct EnumInfo<E> {                                       \
+        static constexpr std::string_view name = #E;           \
+        static constexpr EnumMember members[] = {__VA_ARGS__}; \
     }
 
 VORN_ENUM_INFO(EventType, {"MessageCreated", "message_created"},
@@ -72,8 +94,7 @@ VORN_ENUM_INFO(TurnEffect, {"Observe", "observe"}, {"Act", "act"}, {"Reply", "re
                {"Decline", "decline"});
 VORN_ENUM_INFO(TurnVerdict, {"Complete", "complete"}, {"MissingReply", "missing_reply"});
 VORN_ENUM_INFO(MemoryType, {"Iconic", "iconic"}, {"Echoic", "echoic"}, {"Haptic", "haptic"},
-               {"Episodic", "episodic"}, {"Semantic", "semantic"},
-               {"Procedural", "procedural"});
+               {"Episodic", "episodic"}, {"Semantic", "semantic"}, {"Procedural", "procedural"});
 VORN_ENUM_INFO(MemoryStatus, {"Active", "active"}, {"Superseded", "superseded"},
                {"Archived", "archived"}, {"All", "all"});
 VORN_ENUM_INFO(MemorySystem, {"Sensory", "sensory"}, {"Working", "working"},
@@ -95,9 +116,8 @@ VORN_ENUM_INFO(StaleReason, {"WrongEpoch", "wrong_epoch"}, {"ClockRegression", "
 VORN_ENUM_INFO(RoomStatus, {"Absent", "absent"}, {"Pending", "pending"},
                {"Subscribed", "subscribed"}, {"Leaving", "leaving"},
                {"NeedsReconciliation", "needs_reconciliation"});
-VORN_ENUM_INFO(AgentTopicStatus, {"Absent", "absent"}, {"Pending", "pending"},
-               {"Joined", "joined"}, {"Leaving", "leaving"},
-               {"NeedsReconciliation", "needs_reconciliation"});
+VORN_ENUM_INFO(AgentTopicStatus, {"Absent", "absent"}, {"Pending", "pending"}, {"Joined", "joined"},
+               {"Leaving", "leaving"}, {"NeedsReconciliation", "needs_reconciliation"});
 VORN_ENUM_INFO(LeaveOutcome, {"Left", "left"}, {"Failed", "failed"}, {"Unknown", "unknown"});
 VORN_ENUM_INFO(RoomSubscribeResult, {"Subscribed", "subscribed"}, {"JoinFailed", "join_failed"},
                {"RolledBack", "rolled_back"}, {"RollbackFailed", "rollback_failed"},

@@ -47,20 +47,24 @@ bool JsonObject::erase(std::string_view key) {
     return true;
 }
 
-void JsonObject::reserve(std::size_t n) { members_.reserve(n); }
+void JsonObject::reserve(std::size_t n) {
+    members_.reserve(n);
+}
 
 void JsonObject::append_unsorted(JsonString key, Json value) {
     members_.push_back(JsonMember{std::move(key), std::move(value)});
 }
 
 void JsonObject::finish() {
-    std::stable_sort(members_.begin(), members_.end(),
-                     [](const JsonMember& a, const JsonMember& b) { return a.key.text < b.key.text; });
+    std::stable_sort(
+        members_.begin(), members_.end(),
+        [](const JsonMember& a, const JsonMember& b) { return a.key.text < b.key.text; });
     // Of equal keys the last appended wins: keep the last of each run.
     auto out = members_.begin();
     for (auto it = members_.begin(); it != members_.end();) {
         auto last = it;
-        while (std::next(last) != members_.end() && std::next(last)->key.text == it->key.text) ++last;
+        while (std::next(last) != members_.end() && std::next(last)->key.text == it->key.text)
+            ++last;
         if (out != last) *out = std::move(*last);
         ++out;
         it = std::next(last);
@@ -84,13 +88,17 @@ Json Json::string(std::string_view s, MemoryResource* mr, Origin origin) {
     return Json(Storage(std::in_place_index<5>, JsonString(s, mr, origin)));
 }
 
-Json Json::array(MemoryResource* mr) { return Json(Storage(std::in_place_index<6>, JsonArray(mr))); }
+Json Json::array(MemoryResource* mr) {
+    return Json(Storage(std::in_place_index<6>, JsonArray(mr)));
+}
 
 Json Json::object(MemoryResource* mr) {
     return Json(Storage(std::in_place_index<7>, JsonObject(mr)));
 }
 
-Json Json::clone(MemoryResource* mr) const { return clone_impl(mr, true); }
+Json Json::clone(MemoryResource* mr) const {
+    return clone_impl(mr, true);
+}
 
 Json Json::clone_impl(MemoryResource* mr, bool keep_origins) const {
     switch (kind()) {
@@ -109,16 +117,22 @@ Json Json::clone_impl(MemoryResource* mr, bool keep_origins) const {
             out.reserve(if_object()->size());
             // Already sorted and unique, so appending keeps the invariant without `finish`.
             for (const auto& m : *if_object()) {
-                out.append_unsorted(JsonString(m.key.text, mr, keep_origins ? m.key.origin : nullptr),
-                                    m.value.clone_impl(mr, keep_origins));
+                out.append_unsorted(
+                    JsonString(m.key.text, mr, keep_origins ? m.key.origin : nullptr),
+                    m.value.clone_impl(mr, keep_origins));
             }
             return object(std::move(out));
         }
-        case Kind::Null: return Json();
-        case Kind::Bool: return boolean(*if_bool());
-        case Kind::Int: return integer(*if_int());
-        case Kind::UInt: return unsigned_integer(*if_uint());
-        case Kind::Float: return Json(Storage(std::in_place_index<4>, *if_float()));
+        case Kind::Null:
+            return Json();
+        case Kind::Bool:
+            return boolean(*if_bool());
+        case Kind::Int:
+            return integer(*if_int());
+        case Kind::UInt:
+            return unsigned_integer(*if_uint());
+        case Kind::Float:
+            return Json(Storage(std::in_place_index<4>, *if_float()));
     }
     return Json();
 }
@@ -128,19 +142,24 @@ bool operator==(const Json& a, const Json& b) {
     const bool a_int = a.kind() == K::Int || a.kind() == K::UInt;
     const bool b_int = b.kind() == K::Int || b.kind() == K::UInt;
     if (a_int && b_int) {
-        if (a.kind() == b.kind()) return a.kind() == K::Int ? *a.if_int() == *b.if_int()
-                                                           : *a.if_uint() == *b.if_uint();
+        if (a.kind() == b.kind())
+            return a.kind() == K::Int ? *a.if_int() == *b.if_int() : *a.if_uint() == *b.if_uint();
         const std::int64_t s = a.kind() == K::Int ? *a.if_int() : *b.if_int();
         const std::uint64_t u = a.kind() == K::UInt ? *a.if_uint() : *b.if_uint();
         return s >= 0 && static_cast<std::uint64_t>(s) == u;
     }
     if (a.kind() != b.kind()) return false;
     switch (a.kind()) {
-        case K::Null: return true;
-        case K::Bool: return *a.if_bool() == *b.if_bool();
-        case K::Float: return *a.if_float() == *b.if_float();
-        case K::String: return a.if_string()->text == b.if_string()->text;
-        case K::Array: return *a.if_array() == *b.if_array();
+        case K::Null:
+            return true;
+        case K::Bool:
+            return *a.if_bool() == *b.if_bool();
+        case K::Float:
+            return *a.if_float() == *b.if_float();
+        case K::String:
+            return a.if_string()->text == b.if_string()->text;
+        case K::Array:
+            return *a.if_array() == *b.if_array();
         case K::Object: {
             const auto& x = *a.if_object();
             const auto& y = *b.if_object();
@@ -149,7 +168,8 @@ bool operator==(const Json& a, const Json& b) {
                        return m.key.text == n.key.text && m.value == n.value;
                    });
         }
-        default: return false;
+        default:
+            return false;
     }
 }
 

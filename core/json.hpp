@@ -5,9 +5,9 @@
 // for one call (a payload being validated) can sit in a per-call arena, while a value that is kept
 // (copied with the copy constructor, or built on the default resource) owns its memory.
 //
-// Origins: a string may carry an opaque `Origin` handle naming the object it was read from. The core
-// never reads it; it travels with the string through moves and `clone`, so whoever produced the
-// value can hand the original object back instead of re-creating it. The copy constructor drops
+// Origins: a string may carry an opaque `Origin` handle naming the object it was read from. The
+// core never reads it; it travels with the string through moves and `clone`, so whoever produced
+// the value can hand the original object back instead of re-creating it. The copy constructor drops
 // origins: a kept copy must not point at objects whose lifetime it does not control.
 #pragma once
 
@@ -28,7 +28,8 @@ struct JsonString {
     Origin origin = nullptr;
 
     JsonString() = default;
-    JsonString(std::string_view s, MemoryResource* mr, Origin o = nullptr) : text(s, mr), origin(o) {}
+    JsonString(std::string_view s, MemoryResource* mr, Origin o = nullptr)
+        : text(s, mr), origin(o) {}
 };
 
 class Json;
@@ -38,7 +39,7 @@ using JsonArray = std::pmr::vector<Json>;
 
 // Sorted, unique-key object. Lookup is a binary search over the UTF-8 bytes of the keys.
 class JsonObject {
-public:
+  public:
     explicit JsonObject(MemoryResource* mr = std::pmr::get_default_resource());
     JsonObject(JsonObject&&) noexcept = default;
     JsonObject& operator=(JsonObject&&) = default;
@@ -67,12 +68,12 @@ public:
     void append_unsorted(JsonString key, Json value);
     void finish();
 
-private:
+  private:
     std::pmr::vector<JsonMember> members_;
 };
 
 class Json {
-public:
+  public:
     enum class Kind : std::uint8_t { Null, Bool, Int, UInt, Float, String, Array, Object };
 
     Json() = default;
@@ -86,7 +87,9 @@ public:
     static Json null() { return Json(); }
     static Json boolean(bool b) { return Json(Storage(std::in_place_index<1>, b)); }
     static Json integer(std::int64_t v) { return Json(Storage(std::in_place_index<2>, v)); }
-    static Json unsigned_integer(std::uint64_t v) { return Json(Storage(std::in_place_index<3>, v)); }
+    static Json unsigned_integer(std::uint64_t v) {
+        return Json(Storage(std::in_place_index<3>, v));
+    }
     // A non-finite double has no JSON form and becomes null.
     static Json number(double v);
     static Json string(std::string_view s, MemoryResource* mr = std::pmr::get_default_resource(),
@@ -113,10 +116,11 @@ public:
     // Deep copy whose containers and strings live in `mr`; origins are kept.
     Json clone(MemoryResource* mr) const;
 
-    // Structural equality; integers compare by value whatever their signedness, origins are ignored.
+    // Structural equality; integers compare by value whatever their signedness, origins are
+    // ignored.
     friend bool operator==(const Json& a, const Json& b);
 
-private:
+  private:
     using Storage = std::variant<std::monostate, bool, std::int64_t, std::uint64_t, double,
                                  JsonString, JsonArray, JsonObject>;
     explicit Json(Storage v) : value_(std::move(v)) {}
@@ -130,7 +134,11 @@ struct JsonMember {
     Json value;
 };
 
-inline const JsonMember* JsonObject::begin() const { return members_.data(); }
-inline const JsonMember* JsonObject::end() const { return members_.data() + members_.size(); }
+inline const JsonMember* JsonObject::begin() const {
+    return members_.data();
+}
+inline const JsonMember* JsonObject::end() const {
+    return members_.data() + members_.size();
+}
 
 }  // namespace vorn

@@ -29,8 +29,9 @@ const EnumClassDef kEnumClasses[] = {
     wire<MemorySegment>("Logical subject category for a stored memory -- not a store/list scope."),
     wire<MemoryListScope>("Scope filter for listing memories."),
     wire<MemoryStoreScope>("Visibility scope for storing a memory."),
-    wire<AgentTopicKind>("A single-topic Phoenix Channels channel kind keyed by one id (an agent's\n"
-                         "control/rooms/contacts channel)."),
+    wire<AgentTopicKind>(
+        "A single-topic Phoenix Channels channel kind keyed by one id (an agent's\n"
+        "control/rooms/contacts channel)."),
     wire<ParkedReason>("Why the platform refused a terminal write that stays pending; the\n"
                        "argument of `ClaimRegistry.park_ack`."),
     valued<SessionState>(),
@@ -46,6 +47,8 @@ const EnumClassDef kEnumClasses[] = {
 
 }  // namespace
 
-std::span<const EnumClassDef> enum_class_defs() { return kEnumClasses; }
+std::span<const EnumClassDef> enum_class_defs() {
+    return kEnumClasses;
+}
 
 }  // namespace vorn::py

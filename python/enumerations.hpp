@@ -14,9 +14,9 @@ namespace vorn::py {
 template <class E>
 struct EnumId;
 
-#define VORN_ENUM_ID(E, N) \
-    template <>            \
-    struct EnumId<E> {     \
+#define VORN_ENUM_ID(E, N)                      \
+    template <>                                 \
+    struct EnumId<E> {                          \
         static constexpr std::size_t value = N; \
     }
 VORN_ENUM_ID(EventType, 0);
@@ -60,7 +60,7 @@ std::optional<E> enum_from_py(PyObject* obj) {
 }
 
 template <class E>
-    requires std::is_enum_v<E>
+requires std::is_enum_v<E>
 struct Converter<E> {
     static E from_py(PyObject* obj, std::string_view name) {
         if (auto value = enum_from_py<E>(obj)) return *value;

@@ -9,15 +9,16 @@ namespace vorn::py {
 
 namespace {
 
-constexpr auto kValidateEventPayload = function(
-    "validate_event_payload",
-    "Validate and normalize an inbound platform event payload.\n\n"
-    "On failure raises `ValueError` with `.issues` (a tuple of\n"
-    "`(path, code, message)` triples) and `.trace_context`.",
-    arg("event_type"), arg("raw"), arg("trace_context", "None"));
+constexpr auto kValidateEventPayload =
+    function("validate_event_payload",
+             "Validate and normalize an inbound platform event payload.\n\n"
+             "On failure raises `ValueError` with `.issues` (a tuple of\n"
+             "`(path, code, message)` triples) and `.trace_context`.",
+             arg("event_type"), arg("raw"), arg("trace_context", "None"));
 
 // A member, or its wire name; an unknown name is a validation failure, not a type error.
-EventType event_type_arg(const Arguments& args, const std::optional<std::string_view>& trace_context) {
+EventType event_type_arg(const Arguments& args,
+                         const std::optional<std::string_view>& trace_context) {
     if (auto member = enum_from_py<EventType>(args[0])) return *member;
     const std::string_view name = args.convert(0, [](PyObject* obj) {
         if (!PyUnicode_Check(obj)) raise_type_error("event_type must be a str");

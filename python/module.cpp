@@ -58,7 +58,8 @@ void add_export(PyObject* module, const Export& e) {
 
 int exec_module(PyObject* module) {
     PyObject* ok = guarded([&]() -> PyObject* {
-        if (!PyModule_Check(module)) raise_type_error("vorn_sdk_core: exec expects a module object");
+        if (!PyModule_Check(module))
+            raise_type_error("vorn_sdk_core: exec expects a module object");
         for (const Export& e : kExports) add_export(module, e);
         return Py_NewRef(Py_None);
     });
@@ -72,8 +73,8 @@ PyModuleDef_Slot kSlots[] = {
     {0, nullptr},
 };
 
-PyModuleDef kModule = {PyModuleDef_HEAD_INIT, "vorn_sdk_core", nullptr, 0, nullptr, kSlots,
-                       nullptr, nullptr, nullptr};
+PyModuleDef kModule = {
+    PyModuleDef_HEAD_INIT, "vorn_sdk_core", nullptr, 0, nullptr, kSlots, nullptr, nullptr, nullptr};
 
 }  // namespace
 
