@@ -204,3 +204,9 @@ def test_a_held_host_object_that_refers_back_is_collected():
     del keeper, t
     gc.collect()
     assert alive() is None
+
+
+def test_fixed_order_dicts_reuse_their_key_objects():
+    first, second = probe.record(1), probe.record(2)
+    assert list(first) == ["zeta", "alpha"] and second == {"zeta": 2, "alpha": None}
+    assert all(a is b for a, b in zip(first, second))

@@ -4,6 +4,7 @@
 #include "python/toolkit/access.hpp"
 #include "python/toolkit/callable.hpp"
 #include "python/toolkit/class_type.hpp"
+#include "python/toolkit/keys.hpp"
 #include "python/toolkit/values.hpp"
 
 namespace vorn::py {
@@ -47,6 +48,14 @@ Ref is_free(PyObject*, const Arguments&) {
     return make_bool(probe_flag.free());
 }
 
+// Keys in the order given, not sorted; the same key object on every call.
+Ref record(PyObject*, const Arguments& args) {
+    Ref d = new_dict();
+    set_item(d, key<"zeta">(), make_int(args.get<std::int64_t>(0)));
+    set_item(d, key<"alpha">(), none());
+    return d;
+}
+
 constexpr auto kBool = function("take_bool", "", arg("flag"));
 constexpr auto kU64 = function("take_u64", "", arg("count"));
 constexpr auto kI64 = function("take_i64", "", arg("offset"));
@@ -58,6 +67,7 @@ constexpr auto kPair = function("take_pair", "Two values.", arg("a"), kwarg("b",
 constexpr auto kShared = function("shared", "", arg("callback"));
 constexpr auto kExclusive = function("exclusive", "", arg("callback"));
 constexpr auto kFree = function("is_free", "");
+constexpr auto kRecord = function("record", "", arg("n"));
 
 // A class over a plain counter: construction with a held host object, shared and exclusive
 // methods that call back into Python, a property, and a result class without a constructor.
@@ -155,6 +165,7 @@ PyMethodDef probe_methods[] = {
     method_def<kShared, call_holding<SharedAccess>>(),
     method_def<kExclusive, call_holding<ExclusiveAccess>>(),
     method_def<kFree, is_free>(),
+    method_def<kRecord, record>(),
     {nullptr, nullptr, 0, nullptr},
 };
 
