@@ -150,7 +150,7 @@ void require_closed_string(const JsonObject& object, std::string_view key,
         return;
     }
     for (const std::string_view candidate : allowed) {
-        if (s->text == candidate) return;
+        if (s->text() == candidate) return;
     }
     std::string message = "`";
     message += key;

@@ -9,17 +9,49 @@ namespace vorn {
 namespace {
 
 struct KeyLess {
-    bool operator()(const JsonMember& m, std::string_view key) const { return m.key.text < key; }
+    bool operator()(const JsonMember& m, std::string_view key) const { return m.key.text() < key; }
 };
 
+bool key_less(const JsonMember& a, const JsonMember& b) {
+    return a.key.text() < b.key.text();
+}
+
+// Payload objects are small: insertion sort (stable) avoids the temporary buffer of stable_sort.
+constexpr std::size_t kInsertionSortLimit = 24;
+
 }  // namespace
+
+JsonString::JsonString(std::string_view s, MemoryResource* mr, Origin o)
+    : origin(o), storage_(s, mr) {}
+
+JsonString JsonString::borrowed(std::string_view s, Origin o) {
+    JsonString out;
+    out.origin = o;
+    out.view_ = s;
+    out.borrowed_ = true;
+    return out;
+}
+
+JsonString::JsonString(JsonString&& other) noexcept
+    : origin(other.origin),
+      storage_(std::move(other.storage_)),
+      view_(other.view_),
+      borrowed_(other.borrowed_) {}
+
+JsonString& JsonString::operator=(JsonString&& other) noexcept {
+    origin = other.origin;
+    storage_ = std::move(other.storage_);
+    view_ = other.view_;
+    borrowed_ = other.borrowed_;
+    return *this;
+}
 
 JsonObject::JsonObject(MemoryResource* mr) : members_(mr) {}
 JsonObject::~JsonObject() = default;
 
 const Json* JsonObject::find(std::string_view key) const {
     auto it = std::lower_bound(members_.begin(), members_.end(), key, KeyLess{});
-    return it != members_.end() && it->key.text == key ? &it->value : nullptr;
+    return it != members_.end() && it->key.text() == key ? &it->value : nullptr;
 }
 
 Json* JsonObject::find(std::string_view key) {
@@ -31,8 +63,8 @@ Json& JsonObject::set(std::string_view key, Json value) {
 }
 
 Json& JsonObject::set(JsonString key, Json value) {
-    auto it = std::lower_bound(members_.begin(), members_.end(), key.text, KeyLess{});
-    if (it != members_.end() && it->key.text == key.text) {
+    auto it = std::lower_bound(members_.begin(), members_.end(), key.text(), KeyLess{});
+    if (it != members_.end() && it->key.text() == key.text()) {
         it->value = std::move(value);
         return it->value;
     }
@@ -42,7 +74,7 @@ Json& JsonObject::set(JsonString key, Json value) {
 
 bool JsonObject::erase(std::string_view key) {
     auto it = std::lower_bound(members_.begin(), members_.end(), key, KeyLess{});
-    if (it == members_.end() || it->key.text != key) return false;
+    if (it == members_.end() || it->key.text() != key) return false;
     members_.erase(it);
     return true;
 }
@@ -56,15 +88,26 @@ void JsonObject::append_unsorted(JsonString key, Json value) {
 }
 
 void JsonObject::finish() {
-    std::stable_sort(
-        members_.begin(), members_.end(),
-        [](const JsonMember& a, const JsonMember& b) { return a.key.text < b.key.text; });
+    if (members_.size() <= kInsertionSortLimit) {
+        for (std::size_t i = 1; i < members_.size(); ++i) {
+            if (!key_less(members_[i], members_[i - 1])) continue;
+            JsonMember moving = std::move(members_[i]);
+            std::size_t j = i;
+            for (; j > 0 && key_less(moving, members_[j - 1]); --j) {
+                members_[j] = std::move(members_[j - 1]);
+            }
+            members_[j] = std::move(moving);
+        }
+    } else {
+        std::stable_sort(members_.begin(), members_.end(), key_less);
+    }
     // Of equal keys the last appended wins: keep the last of each run.
     auto out = members_.begin();
     for (auto it = members_.begin(); it != members_.end();) {
         auto last = it;
-        while (std::next(last) != members_.end() && std::next(last)->key.text == it->key.text)
+        while (std::next(last) != members_.end() && std::next(last)->key.text() == it->key.text()) {
             ++last;
+        }
         if (out != last) *out = std::move(*last);
         ++out;
         it = std::next(last);
@@ -81,31 +124,35 @@ Json& Json::operator=(const Json& other) {
 
 Json Json::number(double v) {
     if (!std::isfinite(v)) return Json();
-    return Json(Storage(std::in_place_index<4>, v));
+    return Json(std::in_place_index<4>, v);
 }
 
 Json Json::string(std::string_view s, MemoryResource* mr, Origin origin) {
-    return Json(Storage(std::in_place_index<5>, JsonString(s, mr, origin)));
+    return Json(std::in_place_index<5>, s, mr, origin);
 }
 
 Json Json::array(MemoryResource* mr) {
-    return Json(Storage(std::in_place_index<6>, JsonArray(mr)));
+    return Json(std::in_place_index<6>, mr);
 }
 
 Json Json::object(MemoryResource* mr) {
-    return Json(Storage(std::in_place_index<7>, JsonObject(mr)));
+    return Json(std::in_place_index<7>, mr);
 }
 
 Json Json::clone(MemoryResource* mr) const {
     return clone_impl(mr, true);
 }
 
+JsonString Json::clone_string(const JsonString& s, MemoryResource* mr, bool keep_origins) {
+    if (!keep_origins) return JsonString(s.text(), mr);
+    if (s.is_borrowed()) return JsonString::borrowed(s.text(), s.origin);
+    return JsonString(s.text(), mr, s.origin);
+}
+
 Json Json::clone_impl(MemoryResource* mr, bool keep_origins) const {
     switch (kind()) {
-        case Kind::String: {
-            const auto& s = *if_string();
-            return string(s.text, mr, keep_origins ? s.origin : nullptr);
-        }
+        case Kind::String:
+            return string(clone_string(*if_string(), mr, keep_origins));
         case Kind::Array: {
             JsonArray out(mr);
             out.reserve(if_array()->size());
@@ -117,9 +164,8 @@ Json Json::clone_impl(MemoryResource* mr, bool keep_origins) const {
             out.reserve(if_object()->size());
             // Already sorted and unique, so appending keeps the invariant without `finish`.
             for (const auto& m : *if_object()) {
-                out.append_unsorted(
-                    JsonString(m.key.text, mr, keep_origins ? m.key.origin : nullptr),
-                    m.value.clone_impl(mr, keep_origins));
+                out.append_unsorted(clone_string(m.key, mr, keep_origins),
+                                    m.value.clone_impl(mr, keep_origins));
             }
             return object(std::move(out));
         }
@@ -132,7 +178,7 @@ Json Json::clone_impl(MemoryResource* mr, bool keep_origins) const {
         case Kind::UInt:
             return unsigned_integer(*if_uint());
         case Kind::Float:
-            return Json(Storage(std::in_place_index<4>, *if_float()));
+            return Json(std::in_place_index<4>, *if_float());
     }
     return Json();
 }
@@ -157,7 +203,7 @@ bool operator==(const Json& a, const Json& b) {
         case K::Float:
             return *a.if_float() == *b.if_float();
         case K::String:
-            return a.if_string()->text == b.if_string()->text;
+            return a.if_string()->text() == b.if_string()->text();
         case K::Array:
             return *a.if_array() == *b.if_array();
         case K::Object: {
@@ -165,7 +211,7 @@ bool operator==(const Json& a, const Json& b) {
             const auto& y = *b.if_object();
             return x.size() == y.size() &&
                    std::equal(x.begin(), x.end(), y.begin(), [](const auto& m, const auto& n) {
-                       return m.key.text == n.key.text && m.value == n.value;
+                       return m.key.text() == n.key.text() && m.value == n.value;
                    });
         }
         default:

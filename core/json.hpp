@@ -23,13 +23,40 @@ namespace vorn {
 using Origin = const void*;
 using MemoryResource = std::pmr::memory_resource;
 
-struct JsonString {
-    std::pmr::string text;
+// A string's bytes are either owned (copied into a memory resource) or borrowed: a view of bytes
+// that whoever set the origin keeps alive for as long as the value is used. Borrowing is how a
+// per-call value avoids copying the strings it was read from.
+class JsonString {
+  public:
     Origin origin = nullptr;
 
     JsonString() = default;
-    JsonString(std::string_view s, MemoryResource* mr, Origin o = nullptr)
-        : text(s, mr), origin(o) {}
+    // Copies `s` into `mr`.
+    JsonString(std::string_view s, MemoryResource* mr, Origin o = nullptr);
+    // Refers to `s` without copying; `o` must keep those bytes alive.
+    static JsonString borrowed(std::string_view s, Origin o);
+
+    JsonString(JsonString&& other) noexcept;
+    JsonString& operator=(JsonString&& other) noexcept;
+    JsonString(const JsonString&) = delete;
+    JsonString& operator=(const JsonString&) = delete;
+
+    std::string_view text() const { return borrowed_ ? view_ : std::string_view(storage_); }
+    bool is_borrowed() const { return borrowed_; }
+
+  private:
+    std::pmr::string storage_;
+    std::string_view view_;
+    bool borrowed_ = false;
+};
+
+// A view of a string together with its origin, for results that refer to their inputs' strings
+// instead of copying them.
+struct TextRef {
+    std::string_view text;
+    Origin origin = nullptr;
+
+    static TextRef of(const JsonString& s) { return {s.text(), s.origin}; }
 };
 
 class Json;
@@ -85,20 +112,18 @@ class Json {
     ~Json() = default;
 
     static Json null() { return Json(); }
-    static Json boolean(bool b) { return Json(Storage(std::in_place_index<1>, b)); }
-    static Json integer(std::int64_t v) { return Json(Storage(std::in_place_index<2>, v)); }
-    static Json unsigned_integer(std::uint64_t v) {
-        return Json(Storage(std::in_place_index<3>, v));
-    }
+    static Json boolean(bool b) { return Json(std::in_place_index<1>, b); }
+    static Json integer(std::int64_t v) { return Json(std::in_place_index<2>, v); }
+    static Json unsigned_integer(std::uint64_t v) { return Json(std::in_place_index<3>, v); }
     // A non-finite double has no JSON form and becomes null.
     static Json number(double v);
     static Json string(std::string_view s, MemoryResource* mr = std::pmr::get_default_resource(),
                        Origin origin = nullptr);
-    static Json string(JsonString s) { return Json(Storage(std::in_place_index<5>, std::move(s))); }
+    static Json string(JsonString s) { return Json(std::in_place_index<5>, std::move(s)); }
     static Json array(MemoryResource* mr = std::pmr::get_default_resource());
-    static Json array(JsonArray a) { return Json(Storage(std::in_place_index<6>, std::move(a))); }
+    static Json array(JsonArray a) { return Json(std::in_place_index<6>, std::move(a)); }
     static Json object(MemoryResource* mr = std::pmr::get_default_resource());
-    static Json object(JsonObject o) { return Json(Storage(std::in_place_index<7>, std::move(o))); }
+    static Json object(JsonObject o) { return Json(std::in_place_index<7>, std::move(o)); }
 
     Kind kind() const { return static_cast<Kind>(value_.index()); }
     bool is_null() const { return kind() == Kind::Null; }
@@ -123,8 +148,10 @@ class Json {
   private:
     using Storage = std::variant<std::monostate, bool, std::int64_t, std::uint64_t, double,
                                  JsonString, JsonArray, JsonObject>;
-    explicit Json(Storage v) : value_(std::move(v)) {}
+    template <std::size_t I, class... A>
+    explicit Json(std::in_place_index_t<I> i, A&&... a) : value_(i, std::forward<A>(a)...) {}
     Json clone_impl(MemoryResource* mr, bool keep_origins) const;
+    static JsonString clone_string(const JsonString& s, MemoryResource* mr, bool keep_origins);
 
     Storage value_;
 };

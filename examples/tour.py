@@ -4,7 +4,15 @@ import json
 
 import vorn_sdk_core as core
 
+MESSAGE = {
+    "id": "msg-1", "chat_room_id": "room-1", "content": "hello @ada", "message_type": "text",
+    "sender_type": "User", "sender_id": "u-7", "inserted_at": "2026-12-01T10:00:00Z",
+    "updated_at": "2026-12-01T10:00:00Z",
+    "metadata": {"mentions": [{"id": "agent-1", "username": "ada"}]},
+}
+
 SAMPLES = [
+    ("message_created", MESSAGE),
     ("room_added", {"id": "room-1", "inserted_at": "2026-12-01T10:00:00Z",
                     "updated_at": "2026-12-01T10:00:00Z", "title": None, "colour": "teal"}),
     ("participant_added", {"id": "u-7", "type": "User", "name": "Ada", "is_external": True}),
@@ -29,6 +37,23 @@ def main() -> None:
                 print(f"    {path or '<payload>'}: {code}: {message}")
         else:
             print(f"{name}: accepted -> {json.dumps(normalized)}")
+
+    print()
+    print("routing, as the agent 'agent-1' sees it:")
+    routes = [
+        ("message_created", None, MESSAGE),
+        ("message_created", None, {**MESSAGE, "sender_type": "Agent", "sender_id": "agent-1"}),
+        ("room_deleted", "room-9", {}),
+        ("participant_added", None, {}),
+    ]
+    for event_type, room_id, payload in routes:
+        print(f"  {event_type}: {core.evaluate_delivery_event(event_type, room_id, payload, 'agent-1')}")
+    seen = ["msg-0", "msg-1"]
+    for candidate in ({"id": "msg-1", "sender_id": "u-7", "sender_type": "User"},
+                      {"id": "msg-5", "sender_id": "u-7", "sender_type": "User"}, None):
+        print(f"  drain {candidate and candidate['id']}: "
+              f"{core.evaluate_drain_candidate(candidate, seen, 'agent-1')}")
+    print(f"  adapter succeeded: {core.evaluate_adapter_result('room-1', 'msg-1', True)}")
 
 
 if __name__ == "__main__":

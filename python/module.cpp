@@ -40,6 +40,11 @@ constexpr Export kExports[] = {
     {"StaleReason", enum_export<StaleReason>},
     {"TurnEffect", enum_export<TurnEffect>},
     {"TurnVerdict", enum_export<TurnVerdict>},
+    {"evaluate_adapter_result", export_evaluate_adapter_result},
+    {"evaluate_delivery_event", export_evaluate_delivery_event},
+    {"evaluate_drain_candidate", export_evaluate_drain_candidate},
+    {"evaluate_next_message", export_evaluate_next_message},
+    {"is_self_echo", export_is_self_echo},
     {"validate_event_payload", export_validate_event_payload},
 };
 

@@ -39,10 +39,32 @@ EventValidator validator_for(EventType type) {
 }
 
 CoreError single_issue(std::string_view path, IssueCode code, std::string message,
-                       std::optional<std::string> trace_context) {
+                       const std::optional<std::string>& trace_context) {
     Validation v;
     v.push(path, code, std::move(message));
-    return std::move(v).into_error(std::move(trace_context));
+    return std::move(v).into_error(trace_context);
+}
+
+// The failure of `payload` checked as `type`, normalizations written into `out`.
+std::optional<CoreError> run_checks(EventType type, const Json& payload, JsonObject& out,
+                                    const std::optional<std::string>& trace_context) {
+    const EventValidator validate = validator_for(type);
+    if (validate == nullptr) {
+        // The host only hands over members of the enumeration; a stray byte is rejected, not run.
+        return single_issue(
+            "event_type", IssueCode::InvalidValue,
+            "unknown event type `" + std::to_string(static_cast<unsigned>(type)) + "`",
+            trace_context);
+    }
+    const JsonObject* in = payload.if_object();
+    if (in == nullptr) {
+        return single_issue("", IssueCode::WrongType, "payload must be a JSON object",
+                            trace_context);
+    }
+    Validation v;
+    validate(*in, out, v);
+    if (!v.ok()) return std::move(v).into_error(trace_context);
+    return std::nullopt;
 }
 
 }  // namespace
@@ -50,25 +72,20 @@ CoreError single_issue(std::string_view path, IssueCode code, std::string messag
 Result<Json> validate_event_payload(EventType type, const Json& payload,
                                     std::optional<std::string> trace_context, MemoryResource* mr) {
     if (type == EventType::EventCreated) return Result<Json>(payload.clone(mr));
-    const EventValidator validate = validator_for(type);
-    if (validate == nullptr) {
-        // The host only hands over members of the enumeration; a stray byte is rejected, not run.
-        return single_issue(
-            "event_type", IssueCode::InvalidValue,
-            "unknown event type `" + std::to_string(static_cast<unsigned>(type)) + "`",
-            std::move(trace_context));
+    Json out = payload.if_object() != nullptr ? payload.clone(mr) : Json::object(mr);
+    if (auto failure = run_checks(type, payload, *out.if_object(), trace_context)) {
+        return std::move(*failure);
     }
-    const JsonObject* in = payload.if_object();
-    if (in == nullptr) {
-        return single_issue("", IssueCode::WrongType, "payload must be a JSON object",
-                            std::move(trace_context));
-    }
-    Json out = payload.clone(mr);
-    Validation v;
-    validate(*in, *out.if_object(), v);
-    if (!v.ok()) return std::move(v).into_error(std::move(trace_context));
     // Moved, never copied: a copy would leave the arena and drop the origins.
     return Result<Json>(std::move(out));
+}
+
+std::optional<CoreError> check_event_payload(EventType type, const Json& payload,
+                                             const std::optional<std::string>& trace_context,
+                                             MemoryResource* scratch) {
+    if (type == EventType::EventCreated) return std::nullopt;
+    JsonObject discarded(scratch);
+    return run_checks(type, payload, discarded, trace_context);
 }
 
 }  // namespace vorn

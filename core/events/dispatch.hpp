@@ -15,4 +15,9 @@ Result<Json> validate_event_payload(EventType type, const Json& payload,
                                     std::optional<std::string> trace_context,
                                     MemoryResource* mr = std::pmr::get_default_resource());
 
+// Runs the same checks without building the normalized output: the failure, if any.
+std::optional<CoreError> check_event_payload(EventType type, const Json& payload,
+                                             const std::optional<std::string>& trace_context,
+                                             MemoryResource* scratch);
+
 }  // namespace vorn

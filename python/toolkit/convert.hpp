@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "core/json.hpp"
 #include "python/toolkit/errors.hpp"
 
 namespace vorn::py {
@@ -24,6 +25,16 @@ template <>
 struct Converter<std::string_view> {
     // The view borrows the str's own UTF-8 buffer; it lives as long as the argument does.
     static std::string_view from_py(PyObject* obj, std::string_view name);
+};
+
+// A str argument as a view with the str itself as origin (exact str only), so a result can hand
+// the caller's own object back.
+template <>
+struct Converter<TextRef> {
+    static TextRef from_py(PyObject* obj, std::string_view name) {
+        const std::string_view text = Converter<std::string_view>::from_py(obj, name);
+        return {text, PyUnicode_CheckExact(obj) ? obj : nullptr};
+    }
 };
 
 template <>

@@ -104,7 +104,7 @@ Json PyToJson::convert_at(PyObject* obj, int depth) {
     if (PyLong_Check(obj)) return convert_int(obj);
     if (PyList_Check(obj) || PyTuple_Check(obj)) return convert_sequence(obj, depth);
     if (PyDict_Check(obj)) return convert_dict(obj, depth);
-    if (PyUnicode_Check(obj)) return convert_str(obj);
+    if (PyUnicode_Check(obj)) return Json::string(string_of(obj));
     if (PyBytes_Check(obj)) fail("invalid type: byte array, expected any valid JSON value");
     if (PyByteArray_Check(obj)) fail("invalid type: bytearray, expected any valid JSON value");
     if (PyFloat_Check(obj)) {
@@ -141,24 +141,24 @@ Json PyToJson::convert_int(PyObject* obj) {
     fail(std::move(host_message));
 }
 
-Json PyToJson::convert_str(PyObject* obj) {
+JsonString PyToJson::string_of(PyObject* obj) {
     Py_ssize_t size = 0;
     const char* data = PyUnicode_AsUTF8AndSize(obj, &size);
     if (!data) fail_with_pending();
-    Origin origin = nullptr;
-    // Only an exact str may be handed back as is; a subclass instance would leak its type.
+    const std::string_view text(data, static_cast<std::size_t>(size));
+    // Only an exact str may be handed back as is; a subclass instance would leak its type. The
+    // UTF-8 bytes belong to the str, which this converter keeps alive, so they are borrowed.
     if (keep_origins_ && PyUnicode_CheckExact(obj)) {
         Py_INCREF(obj);
         keepalive_.push_back(obj);
-        origin = obj;
+        return JsonString::borrowed(text, obj);
     }
-    return Json::string(std::string_view(data, static_cast<std::size_t>(size)), mr_, origin);
+    return JsonString(text, mr_);
 }
 
 JsonString PyToJson::key_of(PyObject* key) {
     if (!PyUnicode_Check(key)) fail("JSON object keys must be str, not " + type_name(key));
-    Json k = convert_str(key);
-    return std::move(*const_cast<JsonString*>(k.if_string()));
+    return string_of(key);
 }
 
 Json PyToJson::convert_dict(PyObject* obj, int depth) {
@@ -250,8 +250,7 @@ std::optional<Json> optional_depythonize(PyObject* obj) {
 namespace {
 
 Ref string_to_py(const JsonString& s) {
-    if (s.origin) return Ref::borrow(static_cast<PyObject*>(const_cast<void*>(s.origin)));
-    return make_str(s.text);
+    return make_str(s.text(), s.origin);
 }
 
 }  // namespace

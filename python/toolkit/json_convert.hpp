@@ -46,7 +46,7 @@ class PyToJson {
   private:
     Json convert_at(PyObject* obj, int depth);
     Json convert_int(PyObject* obj);
-    Json convert_str(PyObject* obj);
+    JsonString string_of(PyObject* obj);
     Json convert_dict(PyObject* obj, int depth);
     Json convert_mapping(PyObject* obj, int depth);
     Json convert_sequence(PyObject* obj, int depth);

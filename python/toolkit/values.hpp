@@ -12,6 +12,12 @@ namespace vorn::py {
 inline Ref make_str(std::string_view s) {
     return Ref::check(PyUnicode_FromStringAndSize(s.data(), static_cast<Py_ssize_t>(s.size())));
 }
+// The origin object when there is one (it is the same text), else a new str.
+inline Ref make_str(std::string_view s, const void* origin) {
+    if (origin) return Ref::borrow(static_cast<PyObject*>(const_cast<void*>(origin)));
+    return make_str(s);
+}
+
 inline Ref make_bool(bool b) {
     return Ref::borrow(b ? Py_True : Py_False);
 }

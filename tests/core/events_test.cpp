@@ -341,9 +341,9 @@ TEST(Dispatch, ArenaOutputOutlivesTheInputAndKeepsOrigins) {
     EXPECT_EQ(*out.find("metadata"), kNoMentions);
     for (const JsonObject* kept : {&out, std::as_const(created_out).if_object()}) {
         const JsonMember& carried = *kept->begin();
-        EXPECT_EQ(carried.key.text, "a_key_that_does_not_fit_inline");
+        EXPECT_EQ(carried.key.text(), "a_key_that_does_not_fit_inline");
         EXPECT_EQ(carried.key.origin, &key_origin);
-        EXPECT_EQ(std::string_view(carried.value.if_string()->text), long_text);
+        EXPECT_EQ(carried.value.if_string()->text(), long_text);
         EXPECT_EQ(carried.value.if_string()->origin, &text_origin);
     }
     EXPECT_EQ(supersede_out, edit(kSupersede, {{"retryable", flag(false)}}));

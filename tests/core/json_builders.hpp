@@ -82,7 +82,7 @@ inline void PrintTo(const Json& value, std::ostream* os) {
             *os << *value.if_float() << 'f';
             break;
         case Json::Kind::String:
-            *os << '"' << value.if_string()->text << '"';
+            *os << '"' << value.if_string()->text() << '"';
             break;
         case Json::Kind::Array: {
             *os << '[';
@@ -96,7 +96,7 @@ inline void PrintTo(const Json& value, std::ostream* os) {
             *os << '{';
             const char* sep = "";
             for (const auto& m : *value.if_object()) {
-                *os << std::exchange(sep, ",") << '"' << m.key.text << "\":";
+                *os << std::exchange(sep, ",") << '"' << m.key.text() << "\":";
                 PrintTo(m.value, os);
             }
             *os << '}';

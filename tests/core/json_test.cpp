@@ -14,7 +14,7 @@ TEST(JsonObject, KeepsKeysSortedByUtf8BytesAndUnique) {
     for (const char* key : {"b", "\xC3\xA9", "a", "B", "aa"}) o.set(key, Json::boolean(true));
     o.set("a", Json::integer(7));
     std::vector<std::string> keys;
-    for (const auto& m : o) keys.emplace_back(m.key.text);
+    for (const auto& m : o) keys.emplace_back(m.key.text());
     EXPECT_EQ(keys, (std::vector<std::string>{"B", "a", "aa", "b", "\xC3\xA9"}));
     EXPECT_EQ(*o.find("a"), Json::integer(7));
     EXPECT_TRUE(o.erase("aa"));
@@ -67,7 +67,7 @@ TEST(Json, CopiesOwnTheirMemoryAndDropOrigins) {
     }
     // The arena is gone; both copies must still be whole.
     const auto& s = *copy.if_object()->find("list")->if_array()->at(0).if_string();
-    EXPECT_EQ(s.text, "a string long enough to need the heap");
+    EXPECT_EQ(s.text(), "a string long enough to need the heap");
     EXPECT_EQ(s.origin, nullptr);
     EXPECT_EQ(cloned.if_object()->find("list")->if_array()->at(0).if_string()->origin, &anchor);
     EXPECT_EQ(copy, cloned);

@@ -10,7 +10,8 @@ EXPECTED_NAMES = [
     "LeaveOutcome", "MemoryListScope", "MemorySegment", "MemoryStatus", "MemoryStoreScope",
     "MemorySystem", "MemoryType", "ParkedReason", "RoomMembership", "RoomStatus",
     "RoomSubscribeResult", "SessionState", "StaleReason", "TurnEffect", "TurnVerdict",
-    "validate_event_payload",
+    "evaluate_adapter_result", "evaluate_delivery_event", "evaluate_drain_candidate",
+    "evaluate_next_message", "is_self_echo", "validate_event_payload",
 ]
 
 

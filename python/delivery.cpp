@@ -1,0 +1,211 @@
+// The Python face of the stateless delivery decisions. Each decision is a new dict whose first key
+// is "decision"; its strings are the caller's own str objects wherever the decision repeats one.
+#include "core/delivery.hpp"
+#include "python/exports.hpp"
+#include "python/toolkit/callable.hpp"
+#include "python/toolkit/json_convert.hpp"
+#include "python/toolkit/keys.hpp"
+#include "python/toolkit/values.hpp"
+
+namespace vorn::py {
+
+namespace {
+
+constexpr auto kEvaluateDeliveryEvent =
+    function("evaluate_delivery_event",
+             "Evaluate the routing decision for one inbound platform event.\n\n"
+             "On failure raises `ValueError` with `.issues` (a tuple of\n"
+             "`(path, code, message)` triples) and `.trace_context`. A `payload` that\n"
+             "cannot be converted raises `TypeError`.",
+             arg("event_type"), arg("room_id"), arg("payload"), arg("agent_id"),
+             arg("trace_context", "None"));
+
+constexpr auto kEvaluateDrainCandidate =
+    function("evaluate_drain_candidate",
+             "One step of the drain loop. `candidate` is a mapping with `id`,\n"
+             "`sender_id`, `sender_type` (or `None` when the host's fetch returned no\n"
+             "candidate); a malformed mapping raises `TypeError`.",
+             arg("candidate"), arg("seen_ids"), arg("agent_id"));
+
+constexpr auto kEvaluateNextMessage =
+    function("evaluate_next_message",
+             "Compares the triggering message against the platform's authoritative\n"
+             "\"next open message\" for a room.",
+             arg("triggering_message_id"), arg("next_message_id"));
+
+constexpr auto kEvaluateAdapterResult =
+    function("evaluate_adapter_result", "Adapter outcome -> ack decision.", arg("room_id"),
+             arg("message_id"), arg("succeeded"));
+
+constexpr auto kIsSelfEcho =
+    function("is_self_echo",
+             "The one definition of \"self echo\" (`sender_type == \"Agent\" and\n"
+             "sender_id == agent_id`), shared by [`evaluate_delivery_event`] and\n"
+             "[`evaluate_drain_candidate`] internally and exposed here for a host's own\n"
+             "call sites that don't go through either.",
+             arg("sender_id"), arg("sender_type"), arg("agent_id"));
+
+Ref text(const TextRef& t) {
+    return make_str(t.text, t.origin);
+}
+
+// {"decision": tag}, ready for the variant's further keys.
+Ref decision(PyObject* tag) {
+    Ref d = new_dict();
+    set_item(d, key<"decision">(), Ref::borrow(tag));
+    return d;
+}
+
+Ref event_decision_to_py(const EventDecision& d) {
+    using Kind = EventDecision::Kind;
+    switch (d.kind) {
+        case Kind::Ignored: {
+            Ref out = decision(key<"ignored">());
+            set_item(out, key<"event_type">(), text(d.event_type));
+            return out;
+        }
+        case Kind::Cleanup: {
+            Ref out = decision(key<"cleanup">());
+            set_item(out, key<"room_id">(), text(d.room_id));
+            return out;
+        }
+        case Kind::SkipSelf:
+        case Kind::Invocation: {
+            const bool skip = d.kind == Kind::SkipSelf;
+            Ref out = decision(skip ? key<"skip_self">() : key<"invocation">());
+            set_item(out, key<"room_id">(), text(d.room_id));
+            set_item(out, key<"message_id">(), text(d.message_id));
+            if (!skip) {
+                set_item(out, key<"sender_id">(), text(d.sender_id));
+                set_item(out, key<"sender_type">(), text(d.sender_type));
+            }
+            return out;
+        }
+    }
+    return none();
+}
+
+Ref evaluate_delivery_event(PyObject*, const Arguments& args) {
+    const auto event_type = args.get<TextRef>(0);
+    const auto room_id = args.get<std::optional<TextRef>>(1);
+    CallArena arena;
+    PyToJson reader(arena.resource(), true);
+    const Json payload = args.convert(2, [&](PyObject* obj) { return reader.convert(obj); });
+    const auto agent_id = args.get<std::string_view>(3);
+    const auto trace = args.get<std::optional<std::string_view>>(4);
+    const std::optional<std::string> trace_context =
+        trace ? std::optional<std::string>(*trace) : std::nullopt;
+    Result<EventDecision> result = vorn::evaluate_delivery_event(
+        event_type, room_id, payload, agent_id, trace_context, arena.resource());
+    if (!result) core_error_to_py(std::move(result.error()));
+    return event_decision_to_py(result.value());
+}
+
+// "id", "sender_id", "sender_type" must be strings; the first that is not is reported.
+DrainCandidate drain_candidate(const Json& value) {
+    const JsonObject* object = value.if_object();
+    const JsonString* fields[3] = {};
+    const std::string_view names[3] = {"id", "sender_id", "sender_type"};
+    for (std::size_t i = 0; i < 3; ++i) {
+        const Json* field = object != nullptr ? object->find(names[i]) : nullptr;
+        fields[i] = field != nullptr ? field->if_string() : nullptr;
+        if (fields[i] == nullptr) {
+            raise_type_error("candidate." + std::string(names[i]) + " must be a string");
+        }
+    }
+    return {TextRef::of(*fields[0]), fields[1]->text(), fields[2]->text()};
+}
+
+Ref evaluate_drain_candidate(PyObject*, const Arguments& args) {
+    const auto agent_id = args.get<std::string_view>(2);
+    CallArena arena;
+    PyToJson reader(arena.resource(), true);
+    std::optional<DrainCandidate> candidate;
+    Json candidate_json;
+    if (args[0] != Py_None) {
+        candidate_json = args.convert(0, [&](PyObject* obj) { return reader.convert(obj); });
+        candidate = drain_candidate(candidate_json);
+    }
+    PyObject* seen = args[1];
+    if (PyUnicode_Check(seen)) raise_type_error("`seen_ids` must be an iterable of str, not a str");
+    Ref iter = Ref::check(PyObject_GetIter(seen));
+    // The views below borrow each item's UTF-8 bytes, so every item is kept alive for the call.
+    std::pmr::vector<Ref> items(arena.resource());
+    SeenIds seen_ids(arena.resource());
+    while (Ref item = Ref::steal(PyIter_Next(iter.get()))) {
+        const std::string_view id = args.convert(1, [&](PyObject*) {
+            return Converter<std::string_view>::from_py(item.get(), "seen_ids");
+        });
+        items.push_back(std::move(item));
+        seen_ids.insert(id);
+    }
+    if (PyErr_Occurred()) throw_error_already_set();
+
+    const DrainStep step = vorn::evaluate_drain_candidate(candidate, seen_ids, agent_id);
+    using Kind = DrainStep::Kind;
+    PyObject* tag = step.kind == Kind::NoCandidate ? key<"no_candidate">()
+                    : step.kind == Kind::SelfEcho  ? key<"self_echo">()
+                    : step.kind == Kind::Drain     ? key<"drain">()
+                                                   : key<"out_of_snapshot">();
+    Ref out = decision(tag);
+    if (step.kind != Kind::NoCandidate) set_item(out, key<"message_id">(), text(step.message_id));
+    return out;
+}
+
+Ref evaluate_next_message(PyObject*, const Arguments& args) {
+    const auto triggering = args.get<std::string_view>(0);
+    const auto next = args.get<std::optional<TextRef>>(1);
+    const NextMessageDecision d = vorn::evaluate_next_message(triggering, next);
+    using Kind = NextMessageDecision::Kind;
+    switch (d.kind) {
+        case Kind::NoPending:
+            return decision(key<"no_pending">());
+        case Kind::ReadyToClaim:
+            return decision(key<"ready_to_claim">());
+        case Kind::AlreadyProcessed: {
+            Ref out = decision(key<"already_processed">());
+            set_item(out, key<"next_open_id">(), text(d.next_open_id));
+            return out;
+        }
+    }
+    return none();
+}
+
+Ref evaluate_adapter_result(PyObject*, const Arguments& args) {
+    const auto room_id = args.get<TextRef>(0);
+    const auto message_id = args.get<TextRef>(1);
+    const bool succeeded = args.get<bool>(2);
+    const AckDecision d = vorn::evaluate_adapter_result(room_id, message_id, succeeded);
+    Ref out =
+        decision(d.kind == AckDecision::Kind::Processed ? key<"processed">() : key<"failed">());
+    set_item(out, key<"room_id">(), text(d.room_id));
+    set_item(out, key<"message_id">(), text(d.message_id));
+    return out;
+}
+
+Ref is_self_echo(PyObject*, const Arguments& args) {
+    const auto sender_id = args.get<std::string_view>(0);
+    const auto sender_type = args.get<std::string_view>(1);
+    const auto agent_id = args.get<std::string_view>(2);
+    return make_bool(vorn::is_self_echo(sender_id, sender_type, agent_id));
+}
+
+}  // namespace
+
+Ref export_evaluate_adapter_result() {
+    return new_function<kEvaluateAdapterResult, evaluate_adapter_result>();
+}
+Ref export_evaluate_delivery_event() {
+    return new_function<kEvaluateDeliveryEvent, evaluate_delivery_event>();
+}
+Ref export_evaluate_drain_candidate() {
+    return new_function<kEvaluateDrainCandidate, evaluate_drain_candidate>();
+}
+Ref export_evaluate_next_message() {
+    return new_function<kEvaluateNextMessage, evaluate_next_message>();
+}
+Ref export_is_self_echo() {
+    return new_function<kIsSelfEcho, is_self_echo>();
+}
+
+}  // namespace vorn::py
