@@ -1,10 +1,20 @@
-// What each area file contributes to the module; module.cpp registers them in table order.
+// What each area file contributes to the module; module.cpp registers them in table order, and
+// enumerations.cpp adds the extra methods of an enumeration class.
 #pragma once
+
+#include <span>
 
 #include "python/toolkit/ref.hpp"
 
 namespace vorn::py {
 
+Ref export_subscription_tracker();
+
+Ref export_chat_room_topic();
+Ref export_room_participants_topic();
 Ref export_validate_event_payload();
+
+// Methods of AgentTopicKind beyond the enumeration pattern.
+std::span<const PyMethodDef> agent_topic_kind_methods();
 
 }  // namespace vorn::py

@@ -38,8 +38,11 @@ constexpr Export kExports[] = {
     {"RoomSubscribeResult", enum_export<RoomSubscribeResult>},
     {"SessionState", enum_export<SessionState>},
     {"StaleReason", enum_export<StaleReason>},
+    {"SubscriptionTracker", export_subscription_tracker},
     {"TurnEffect", enum_export<TurnEffect>},
     {"TurnVerdict", enum_export<TurnVerdict>},
+    {"chat_room_topic", export_chat_room_topic},
+    {"room_participants_topic", export_room_participants_topic},
     {"validate_event_payload", export_validate_event_payload},
 };
 

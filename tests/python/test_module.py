@@ -9,8 +9,8 @@ EXPECTED_NAMES = [
     "AgentTopicKind", "AgentTopicStatus", "ClaimOutcome", "DeadReason", "EventType",
     "LeaveOutcome", "MemoryListScope", "MemorySegment", "MemoryStatus", "MemoryStoreScope",
     "MemorySystem", "MemoryType", "ParkedReason", "RoomMembership", "RoomStatus",
-    "RoomSubscribeResult", "SessionState", "StaleReason", "TurnEffect", "TurnVerdict",
-    "validate_event_payload",
+    "RoomSubscribeResult", "SessionState", "StaleReason", "SubscriptionTracker", "TurnEffect",
+    "TurnVerdict", "chat_room_topic", "room_participants_topic", "validate_event_payload",
 ]
 
 
