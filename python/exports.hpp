@@ -1,5 +1,8 @@
-// What each area file contributes to the module; module.cpp registers them in table order.
+// What each area file contributes to the module; module.cpp registers them in table order, and
+// enumerations.cpp adds the extra methods of an enumeration class.
 #pragma once
+
+#include <span>
 
 #include "python/toolkit/ref.hpp"
 
@@ -10,6 +13,13 @@ Ref export_evaluate_delivery_event();
 Ref export_evaluate_drain_candidate();
 Ref export_evaluate_next_message();
 Ref export_is_self_echo();
+Ref export_subscription_tracker();
+
+Ref export_chat_room_topic();
+Ref export_room_participants_topic();
 Ref export_validate_event_payload();
+
+// Methods of AgentTopicKind beyond the enumeration pattern.
+std::span<const PyMethodDef> agent_topic_kind_methods();
 
 }  // namespace vorn::py

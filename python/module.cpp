@@ -38,6 +38,7 @@ constexpr Export kExports[] = {
     {"RoomSubscribeResult", enum_export<RoomSubscribeResult>},
     {"SessionState", enum_export<SessionState>},
     {"StaleReason", enum_export<StaleReason>},
+    {"SubscriptionTracker", export_subscription_tracker},
     {"TurnEffect", enum_export<TurnEffect>},
     {"TurnVerdict", enum_export<TurnVerdict>},
     {"evaluate_adapter_result", export_evaluate_adapter_result},
@@ -45,6 +46,8 @@ constexpr Export kExports[] = {
     {"evaluate_drain_candidate", export_evaluate_drain_candidate},
     {"evaluate_next_message", export_evaluate_next_message},
     {"is_self_echo", export_is_self_echo},
+    {"chat_room_topic", export_chat_room_topic},
+    {"room_participants_topic", export_room_participants_topic},
     {"validate_event_payload", export_validate_event_payload},
 };
 

@@ -12,6 +12,8 @@ EXPECTED_NAMES = [
     "RoomSubscribeResult", "SessionState", "StaleReason", "TurnEffect", "TurnVerdict",
     "evaluate_adapter_result", "evaluate_delivery_event", "evaluate_drain_candidate",
     "evaluate_next_message", "is_self_echo", "validate_event_payload",
+    "RoomSubscribeResult", "SessionState", "StaleReason", "SubscriptionTracker", "TurnEffect",
+    "TurnVerdict", "chat_room_topic", "room_participants_topic", "validate_event_payload",
 ]
 
 
