@@ -22,8 +22,10 @@ Ref enum_export() {
 constexpr Export kExports[] = {
     {"AgentTopicKind", enum_export<AgentTopicKind>},
     {"AgentTopicStatus", enum_export<AgentTopicStatus>},
+    {"CancelledDecisions", export_cancelled_decisions},
     {"ClaimOutcome", enum_export<ClaimOutcome>},
     {"DeadReason", enum_export<DeadReason>},
+    {"DecisionRegistry", export_decision_registry},
     {"EventType", enum_export<EventType>},
     {"LeaveOutcome", enum_export<LeaveOutcome>},
     {"MemoryListScope", enum_export<MemoryListScope>},
@@ -39,8 +41,14 @@ constexpr Export kExports[] = {
     {"SessionState", enum_export<SessionState>},
     {"StaleReason", enum_export<StaleReason>},
     {"TurnEffect", enum_export<TurnEffect>},
+    {"TurnLedger", export_turn_ledger},
     {"TurnVerdict", enum_export<TurnVerdict>},
+    {"vorn_tool_effects", export_vorn_tool_effects},
+    {"is_authorized_sender", export_is_authorized_sender},
+    {"missing_reply_message", export_missing_reply_message},
+    {"no_reply_tool", export_no_reply_tool},
     {"validate_event_payload", export_validate_event_payload},
+    {"validate_memory_type_for_system", export_validate_memory_type_for_system},
 };
 
 void add_export(PyObject* module, const Export& e) {
