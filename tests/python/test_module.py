@@ -6,11 +6,13 @@ import vorn_sdk_core as core
 
 # The names registered so far, in registration order.
 EXPECTED_NAMES = [
-    "AgentTopicKind", "AgentTopicStatus", "ClaimOutcome", "DeadReason", "EventType",
-    "LeaveOutcome", "MemoryListScope", "MemorySegment", "MemoryStatus", "MemoryStoreScope",
-    "MemorySystem", "MemoryType", "ParkedReason", "RoomMembership", "RoomStatus",
-    "RoomSubscribeResult", "SessionState", "StaleReason", "TurnEffect", "TurnVerdict",
-    "validate_event_payload",
+    "AgentTopicKind", "AgentTopicStatus", "CancelledDecisions", "ClaimOutcome", "DeadReason",
+    "DecisionRegistry", "EventType", "LeaveOutcome", "MemoryListScope", "MemorySegment",
+    "MemoryStatus", "MemoryStoreScope", "MemorySystem", "MemoryType", "ParkedReason",
+    "RoomMembership", "RoomStatus", "RoomSubscribeResult", "SessionState", "StaleReason",
+    "TurnEffect", "TurnLedger", "TurnVerdict",
+    "vorn_tool_effects", "is_authorized_sender", "missing_reply_message", "no_reply_tool",
+    "validate_event_payload", "validate_memory_type_for_system",
 ]
 
 
