@@ -17,7 +17,15 @@ Ref export_subscription_tracker();
 
 Ref export_chat_room_topic();
 Ref export_room_participants_topic();
+Ref export_cancelled_decisions();
+Ref export_decision_registry();
+Ref export_turn_ledger();
+Ref export_vorn_tool_effects();
+Ref export_is_authorized_sender();
+Ref export_missing_reply_message();
+Ref export_no_reply_tool();
 Ref export_validate_event_payload();
+Ref export_validate_memory_type_for_system();
 
 // Methods of AgentTopicKind beyond the enumeration pattern.
 std::span<const PyMethodDef> agent_topic_kind_methods();

@@ -22,8 +22,10 @@ Ref enum_export() {
 constexpr Export kExports[] = {
     {"AgentTopicKind", enum_export<AgentTopicKind>},
     {"AgentTopicStatus", enum_export<AgentTopicStatus>},
+    {"CancelledDecisions", export_cancelled_decisions},
     {"ClaimOutcome", enum_export<ClaimOutcome>},
     {"DeadReason", enum_export<DeadReason>},
+    {"DecisionRegistry", export_decision_registry},
     {"EventType", enum_export<EventType>},
     {"LeaveOutcome", enum_export<LeaveOutcome>},
     {"MemoryListScope", enum_export<MemoryListScope>},
@@ -40,6 +42,7 @@ constexpr Export kExports[] = {
     {"StaleReason", enum_export<StaleReason>},
     {"SubscriptionTracker", export_subscription_tracker},
     {"TurnEffect", enum_export<TurnEffect>},
+    {"TurnLedger", export_turn_ledger},
     {"TurnVerdict", enum_export<TurnVerdict>},
     {"evaluate_adapter_result", export_evaluate_adapter_result},
     {"evaluate_delivery_event", export_evaluate_delivery_event},
@@ -48,7 +51,12 @@ constexpr Export kExports[] = {
     {"is_self_echo", export_is_self_echo},
     {"chat_room_topic", export_chat_room_topic},
     {"room_participants_topic", export_room_participants_topic},
+    {"vorn_tool_effects", export_vorn_tool_effects},
+    {"is_authorized_sender", export_is_authorized_sender},
+    {"missing_reply_message", export_missing_reply_message},
+    {"no_reply_tool", export_no_reply_tool},
     {"validate_event_payload", export_validate_event_payload},
+    {"validate_memory_type_for_system", export_validate_memory_type_for_system},
 };
 
 void add_export(PyObject* module, const Export& e) {

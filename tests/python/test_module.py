@@ -14,6 +14,13 @@ EXPECTED_NAMES = [
     "evaluate_next_message", "is_self_echo", "validate_event_payload",
     "RoomSubscribeResult", "SessionState", "StaleReason", "SubscriptionTracker", "TurnEffect",
     "TurnVerdict", "chat_room_topic", "room_participants_topic", "validate_event_payload",
+    "AgentTopicKind", "AgentTopicStatus", "CancelledDecisions", "ClaimOutcome", "DeadReason",
+    "DecisionRegistry", "EventType", "LeaveOutcome", "MemoryListScope", "MemorySegment",
+    "MemoryStatus", "MemoryStoreScope", "MemorySystem", "MemoryType", "ParkedReason",
+    "RoomMembership", "RoomStatus", "RoomSubscribeResult", "SessionState", "StaleReason",
+    "TurnEffect", "TurnLedger", "TurnVerdict",
+    "vorn_tool_effects", "is_authorized_sender", "missing_reply_message", "no_reply_tool",
+    "validate_event_payload", "validate_memory_type_for_system",
 ]
 
 
