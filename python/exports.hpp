@@ -5,6 +5,11 @@
 
 namespace vorn::py {
 
+Ref export_AgentFailure();
+Ref export_ParticipantRoster();
+Ref export_RoomReconciliation();
+Ref export_RoomRoster();
+
 Ref export_validate_event_payload();
 
 }  // namespace vorn::py
