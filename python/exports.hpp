@@ -24,6 +24,11 @@ Ref export_vorn_tool_effects();
 Ref export_is_authorized_sender();
 Ref export_missing_reply_message();
 Ref export_no_reply_tool();
+Ref export_AgentFailure();
+Ref export_ParticipantRoster();
+Ref export_RoomReconciliation();
+Ref export_RoomRoster();
+
 Ref export_validate_event_payload();
 Ref export_validate_memory_type_for_system();
 

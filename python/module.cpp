@@ -20,6 +20,7 @@ Ref enum_export() {
 
 // Names not yet built are left out; each present name keeps its place in the order.
 constexpr Export kExports[] = {
+    {"AgentFailure", export_AgentFailure},
     {"AgentTopicKind", enum_export<AgentTopicKind>},
     {"AgentTopicStatus", enum_export<AgentTopicStatus>},
     {"CancelledDecisions", export_cancelled_decisions},
@@ -35,7 +36,10 @@ constexpr Export kExports[] = {
     {"MemorySystem", enum_export<MemorySystem>},
     {"MemoryType", enum_export<MemoryType>},
     {"ParkedReason", enum_export<ParkedReason>},
+    {"ParticipantRoster", export_ParticipantRoster},
     {"RoomMembership", enum_export<RoomMembership>},
+    {"RoomReconciliation", export_RoomReconciliation},
+    {"RoomRoster", export_RoomRoster},
     {"RoomStatus", enum_export<RoomStatus>},
     {"RoomSubscribeResult", enum_export<RoomSubscribeResult>},
     {"SessionState", enum_export<SessionState>},

@@ -36,6 +36,24 @@ std::string_view Converter<std::string_view>::from_py(PyObject* obj, std::string
     return utf8_view(obj);
 }
 
+std::vector<std::string> Converter<std::vector<std::string>>::from_py(PyObject* obj,
+                                                                      std::string_view name) {
+    if (PyUnicode_Check(obj) || !PySequence_Check(obj)) {
+        raise_wrong_argument_type(name, "a sequence of str", obj);
+    }
+    Ref iter = Ref::check(PyObject_GetIter(obj));
+    std::vector<std::string> out;
+    while (Ref item = Ref::steal(PyIter_Next(iter.get()))) {
+        if (!PyUnicode_Check(item.get())) {
+            raise_type_error("argument '" + std::string(name) +
+                             "' must be a sequence of str, found " + type_name(item.get()));
+        }
+        out.emplace_back(utf8_view(item.get()));
+    }
+    if (PyErr_Occurred()) throw_error_already_set();
+    return out;
+}
+
 bool Converter<bool>::from_py(PyObject* obj, std::string_view name) {
     if (obj == Py_True) return true;
     if (obj == Py_False) return false;

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/json.hpp"
 #include "python/toolkit/errors.hpp"
@@ -62,6 +63,12 @@ struct Converter<std::uint64_t> {
 template <>
 struct Converter<double> {
     static double from_py(PyObject* obj, std::string_view name);
+};
+
+// Any sequence whose items are all str; a str itself is refused rather than read as characters.
+template <>
+struct Converter<std::vector<std::string>> {
+    static std::vector<std::string> from_py(PyObject* obj, std::string_view name);
 };
 
 // `None` (or an omitted argument) is absent.

@@ -3,6 +3,9 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
 #include <string_view>
 
 #include "python/toolkit/ref.hpp"
@@ -32,6 +35,17 @@ inline Ref make_float(double v) {
 }
 inline Ref none() {
     return Ref::borrow(Py_None);
+}
+inline Ref make_optional_str(const std::optional<std::string>& s) {
+    return s ? make_str(*s) : none();
+}
+
+inline Ref make_str_list(std::span<const std::string> items) {
+    Ref list = Ref::check(PyList_New(static_cast<Py_ssize_t>(items.size())));
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        PyList_SetItem(list.get(), static_cast<Py_ssize_t>(i), make_str(items[i]).release());
+    }
+    return list;
 }
 
 }  // namespace vorn::py

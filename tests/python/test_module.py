@@ -6,9 +6,10 @@ import vorn_sdk_core as core
 
 # The names registered so far, in registration order.
 EXPECTED_NAMES = [
-    "AgentTopicKind", "AgentTopicStatus", "ClaimOutcome", "DeadReason", "EventType",
+    "AgentFailure", "AgentTopicKind", "AgentTopicStatus", "ClaimOutcome", "DeadReason", "EventType",
     "LeaveOutcome", "MemoryListScope", "MemorySegment", "MemoryStatus", "MemoryStoreScope",
-    "MemorySystem", "MemoryType", "ParkedReason", "RoomMembership", "RoomStatus",
+    "MemorySystem", "MemoryType", "ParkedReason", "ParticipantRoster", "RoomMembership",
+    "RoomReconciliation", "RoomRoster", "RoomStatus",
     "RoomSubscribeResult", "SessionState", "StaleReason", "TurnEffect", "TurnVerdict",
     "evaluate_adapter_result", "evaluate_delivery_event", "evaluate_drain_candidate",
     "evaluate_next_message", "is_self_echo", "validate_event_payload",
