@@ -100,7 +100,7 @@ ClassSpec<AgentFailure>& agent_failure_spec() {
 
 }  // namespace
 
-Ref export_AgentFailure() {
+Ref export_agent_failure() {
     return Ref::borrow(type_object(agent_failure_spec()));
 }
 

@@ -318,15 +318,15 @@ ClassSpec<ParticipantRoster>& participant_roster_spec() {
 
 }  // namespace
 
-Ref export_ParticipantRoster() {
+Ref export_participant_roster() {
     return Ref::borrow(type_object(participant_roster_spec()));
 }
 
-Ref export_RoomReconciliation() {
+Ref export_room_reconciliation() {
     return Ref::borrow(type_object(reconciliation_spec()));
 }
 
-Ref export_RoomRoster() {
+Ref export_room_roster() {
     return Ref::borrow(type_object(room_roster_spec()));
 }
 

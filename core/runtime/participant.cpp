@@ -33,7 +33,7 @@ std::variant<Participant, std::string> participant_from_json(const Json& value) 
     const JsonString* id_text = id ? id->if_string() : nullptr;
     if (!id_text) return std::string("participant field `id` must be a string");
     Participant out;
-    out.id.assign(id_text->text);
+    out.id.assign(id_text->text());
     for (const FieldDef& field : kOptionalFields) {
         const Json* v = object->find(field.key);
         if (!v || v->is_null()) continue;
@@ -41,7 +41,7 @@ std::variant<Participant, std::string> participant_from_json(const Json& value) 
         if (!text) {
             return "participant field `" + std::string(field.key) + "` must be a string or None";
         }
-        (out.*field.member).emplace(text->text);
+        (out.*field.member).emplace(text->text());
     }
     return out;
 }
