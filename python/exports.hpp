@@ -5,6 +5,11 @@
 
 namespace vorn::py {
 
+Ref export_session();
+Ref export_session_outcome();
+Ref export_session_policy();
+Ref export_classify_close();
+Ref export_classify_upgrade();
 Ref export_validate_event_payload();
 
 }  // namespace vorn::py

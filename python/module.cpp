@@ -36,10 +36,15 @@ constexpr Export kExports[] = {
     {"RoomMembership", enum_export<RoomMembership>},
     {"RoomStatus", enum_export<RoomStatus>},
     {"RoomSubscribeResult", enum_export<RoomSubscribeResult>},
+    {"Session", export_session},
+    {"SessionOutcome", export_session_outcome},
+    {"SessionPolicy", export_session_policy},
     {"SessionState", enum_export<SessionState>},
     {"StaleReason", enum_export<StaleReason>},
     {"TurnEffect", enum_export<TurnEffect>},
     {"TurnVerdict", enum_export<TurnVerdict>},
+    {"classify_close", export_classify_close},
+    {"classify_upgrade", export_classify_upgrade},
     {"validate_event_payload", export_validate_event_payload},
 };
 

@@ -9,7 +9,8 @@ EXPECTED_NAMES = [
     "AgentTopicKind", "AgentTopicStatus", "ClaimOutcome", "DeadReason", "EventType",
     "LeaveOutcome", "MemoryListScope", "MemorySegment", "MemoryStatus", "MemoryStoreScope",
     "MemorySystem", "MemoryType", "ParkedReason", "RoomMembership", "RoomStatus",
-    "RoomSubscribeResult", "SessionState", "StaleReason", "TurnEffect", "TurnVerdict",
+    "RoomSubscribeResult", "Session", "SessionOutcome", "SessionPolicy", "SessionState",
+    "StaleReason", "TurnEffect", "TurnVerdict", "classify_close", "classify_upgrade",
     "validate_event_payload",
 ]
 
