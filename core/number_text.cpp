@@ -2,7 +2,6 @@
 
 #include <charconv>
 #include <cmath>
-#include <cstdlib>
 #include <string_view>
 
 namespace vorn {
@@ -18,7 +17,10 @@ std::string number_text(double value) {
     const std::string_view sci(buf, static_cast<std::size_t>(end - buf));
     const std::size_t e_at = sci.find('e');
     std::string_view mantissa = sci.substr(0, e_at);
-    const int exponent = std::atoi(sci.data() + e_at + 1);
+    int exponent = 0;
+    const char* exp_at = sci.data() + e_at + 1;
+    if (*exp_at == '+') ++exp_at;  // from_chars takes a minus sign only
+    std::from_chars(exp_at, end, exponent);
 
     std::string out;
     if (mantissa.front() == '-') {
