@@ -28,9 +28,10 @@ constexpr auto kClassifyUpgrade =
              "integer in `0..=65535`.",
              arg("status"));
 
-[[noreturn]] void raise_config_type_error(const char* key, std::string_view tail) {
-    std::string m = "SessionPolicy config ";
-    m.append(tail.empty() ? "is missing `" : "`").append(key).append("`").append(tail);
+// "SessionPolicy config `{key}`{complaint}" as TypeError.
+[[noreturn]] void raise_config_type_error(const char* key, std::string_view complaint) {
+    std::string m = "SessionPolicy config `";
+    m.append(key).append("`").append(complaint);
     raise_type_error(m);
 }
 
@@ -39,7 +40,7 @@ double config_number(PyObject* config, const char* key) {
     Ref value = Ref::steal(PyMapping_GetItemString(config, key));
     if (!value) {
         PyErr_Clear();
-        raise_config_type_error(key, "");
+        raise_type_error(std::string("SessionPolicy config is missing `") + key + "`");
     }
     if (PyBool_Check(value.get())) raise_config_type_error(key, " must be a number, not bool");
     const double number = PyFloat_AsDouble(value.get());
@@ -54,8 +55,8 @@ Duration config_duration(PyObject* config, const char* key) {
     return duration_from_seconds(key, config_number(config, key));
 }
 
-std::uint32_t config_threshold(PyObject* config, const char* key) {
-    const double number = config_number(config, key);
+std::uint32_t config_threshold(PyObject* config) {
+    const double number = config_number(config, "rapid_threshold");
     if (!(std::isfinite(number) && std::trunc(number) == number && number >= 0 &&
           number <= 4294967295.0)) {
         raise_value_error(
@@ -82,7 +83,7 @@ SessionPolicy construct_policy(const Arguments& args, PyObject*&) {
     s.rapid_cooldown_base = config_duration(config, "rapid_cooldown_base_s");
     s.rapid_cooldown_step = config_duration(config, "rapid_cooldown_step_s");
     s.rapid_cooldown_max = config_duration(config, "rapid_cooldown_max_s");
-    s.rapid_threshold = config_threshold(config, "rapid_threshold");
+    s.rapid_threshold = config_threshold(config);
     s.heartbeat_interval = config_duration(config, "heartbeat_interval_s");
     s.dead_threshold = config_duration(config, "dead_threshold_s");
     Result<SessionPolicy> policy = SessionPolicy::create(s, trace_context);
