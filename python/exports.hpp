@@ -27,6 +27,11 @@ Ref export_is_self_echo();
 Ref export_missing_reply_message();
 Ref export_no_reply_tool();
 Ref export_room_participants_topic();
+Ref export_session();
+Ref export_session_outcome();
+Ref export_session_policy();
+Ref export_classify_close();
+Ref export_classify_upgrade();
 Ref export_validate_event_payload();
 Ref export_validate_memory_type_for_system();
 

@@ -42,6 +42,9 @@ constexpr Export kExports[] = {
     {"RoomRoster", export_room_roster},
     {"RoomStatus", enum_export<RoomStatus>},
     {"RoomSubscribeResult", enum_export<RoomSubscribeResult>},
+    {"Session", export_session},
+    {"SessionOutcome", export_session_outcome},
+    {"SessionPolicy", export_session_policy},
     {"SessionState", enum_export<SessionState>},
     {"StaleReason", enum_export<StaleReason>},
     {"SubscriptionTracker", export_subscription_tracker},
@@ -59,6 +62,8 @@ constexpr Export kExports[] = {
     {"missing_reply_message", export_missing_reply_message},
     {"no_reply_tool", export_no_reply_tool},
     {"room_participants_topic", export_room_participants_topic},
+    {"classify_close", export_classify_close},
+    {"classify_upgrade", export_classify_upgrade},
     {"validate_event_payload", export_validate_event_payload},
     {"validate_memory_type_for_system", export_validate_memory_type_for_system},
 };

@@ -136,6 +136,18 @@ Ref wrap(ClassSpec<T>& spec, T value) {
                                    std::move(value), nullptr);
 }
 
+// A read-only property row whose getter runs under the entry guard.
+//   PyGetSetDef rows[] = {property_def<state_of>("state"), {}};
+using GetterImpl = Ref (*)(PyObject* self);
+
+template <GetterImpl F>
+PyGetSetDef property_def(const char* name, const char* doc = nullptr) {
+    getter get = [](PyObject* self, void*) -> PyObject* {
+        return guarded([&] { return F(self).release(); });
+    };
+    return {name, get, nullptr, doc, nullptr};
+}
+
 // `self` of a method of a ClassSpec<T> class.
 template <class T>
 Instance<T>& instance(PyObject* self) {
