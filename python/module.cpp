@@ -53,6 +53,8 @@ constexpr Export kExports[] = {
     {"TurnVerdict", enum_export<TurnVerdict>},
     {"vorn_tool_effects", export_vorn_tool_effects},
     {"chat_room_topic", export_chat_room_topic},
+    {"classify_close", export_classify_close},
+    {"classify_upgrade", export_classify_upgrade},
     {"evaluate_adapter_result", export_evaluate_adapter_result},
     {"evaluate_delivery_event", export_evaluate_delivery_event},
     {"evaluate_drain_candidate", export_evaluate_drain_candidate},
@@ -62,8 +64,6 @@ constexpr Export kExports[] = {
     {"missing_reply_message", export_missing_reply_message},
     {"no_reply_tool", export_no_reply_tool},
     {"room_participants_topic", export_room_participants_topic},
-    {"classify_close", export_classify_close},
-    {"classify_upgrade", export_classify_upgrade},
     {"validate_event_payload", export_validate_event_payload},
     {"validate_memory_type_for_system", export_validate_memory_type_for_system},
 };

@@ -6,13 +6,7 @@ import vorn_sdk_core as core
 
 # The names registered so far, in registration order.
 EXPECTED_NAMES = [
-    "AgentFailure", "AgentTopicKind", "AgentTopicStatus", "CancelledDecisions", "ClaimOutcome", "DeadReason", "DecisionRegistry", "EventType", "LeaveOutcome", "MemoryListScope", "MemorySegment", "MemoryStatus", "MemoryStoreScope", "MemorySystem", "MemoryType", "ParkedReason", "ParticipantRoster", "RoomMembership", "RoomReconciliation", "RoomRoster", "RoomStatus", "RoomSubscribeResult", "SessionState", "StaleReason", "SubscriptionTracker", "TurnEffect", "TurnLedger", "TurnVerdict", "vorn_tool_effects", "chat_room_topic", "evaluate_adapter_result", "evaluate_delivery_event", "evaluate_drain_candidate", "evaluate_next_message", "is_authorized_sender", "is_self_echo", "missing_reply_message", "no_reply_tool", "room_participants_topic", "validate_event_payload", "validate_memory_type_for_system"
-    "AgentTopicKind", "AgentTopicStatus", "ClaimOutcome", "DeadReason", "EventType",
-    "LeaveOutcome", "MemoryListScope", "MemorySegment", "MemoryStatus", "MemoryStoreScope",
-    "MemorySystem", "MemoryType", "ParkedReason", "RoomMembership", "RoomStatus",
-    "RoomSubscribeResult", "Session", "SessionOutcome", "SessionPolicy", "SessionState",
-    "StaleReason", "TurnEffect", "TurnVerdict", "classify_close", "classify_upgrade",
-    "validate_event_payload",
+    "AgentFailure", "AgentTopicKind", "AgentTopicStatus", "CancelledDecisions", "ClaimOutcome", "DeadReason", "DecisionRegistry", "EventType", "LeaveOutcome", "MemoryListScope", "MemorySegment", "MemoryStatus", "MemoryStoreScope", "MemorySystem", "MemoryType", "ParkedReason", "ParticipantRoster", "RoomMembership", "RoomReconciliation", "RoomRoster", "RoomStatus", "RoomSubscribeResult", "Session", "SessionOutcome", "SessionPolicy", "SessionState", "StaleReason", "SubscriptionTracker", "TurnEffect", "TurnLedger", "TurnVerdict", "vorn_tool_effects", "chat_room_topic", "classify_close", "classify_upgrade", "evaluate_adapter_result", "evaluate_delivery_event", "evaluate_drain_candidate", "evaluate_next_message", "is_authorized_sender", "is_self_echo", "missing_reply_message", "no_reply_tool", "room_participants_topic", "validate_event_payload", "validate_memory_type_for_system"
 ]
 
 
