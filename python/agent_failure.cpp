@@ -54,15 +54,6 @@ Ref to_extension_data(PyObject* self, const Arguments&) {
     return d;
 }
 
-template <Ref (*Read)(const AgentFailure&)>
-PyObject* field_getter(PyObject* self, void*) {
-    return guarded([&] {
-        auto& obj = instance<AgentFailure>(self);
-        SharedAccess access(obj.flag);
-        return Read(*obj.value).release();
-    });
-}
-
 Ref provider_of(const AgentFailure& f) {
     return make_str(f.provider);
 }
@@ -80,10 +71,10 @@ PyMethodDef agent_failure_methods[] = {
 };
 
 PyGetSetDef agent_failure_getset[] = {
-    {"provider", field_getter<provider_of>, nullptr, nullptr, nullptr},
-    {"message", field_getter<message_of>, nullptr, nullptr, nullptr},
-    {"code", field_getter<code_of>, nullptr, nullptr, nullptr},
-    {"detail", field_getter<detail_to_py>, nullptr, nullptr, nullptr},
+    value_property<AgentFailure, provider_of>("provider"),
+    value_property<AgentFailure, message_of>("message"),
+    value_property<AgentFailure, code_of>("code"),
+    value_property<AgentFailure, detail_to_py>("detail"),
     {nullptr, nullptr, nullptr, nullptr, nullptr},
 };
 

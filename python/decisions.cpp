@@ -13,30 +13,18 @@ namespace vorn::py {
 
 namespace {
 
-Ref str_list(const std::vector<std::string>& items) {
-    Ref list = Ref::check(PyList_New(static_cast<Py_ssize_t>(items.size())));
-    for (std::size_t i = 0; i < items.size(); ++i) {
-        PyList_SetItem(list.get(), static_cast<Py_ssize_t>(i), make_str(items[i]).release());
-    }
-    return list;
-}
-
-Ref optional_str(const std::optional<std::string>& s) {
-    return s ? make_str(*s) : none();
-}
-
 // ---- CancelledDecisions: immutable, so its attributes need no access flag.
 
-template <std::vector<std::string> CancelledDecisions::*List>
-PyObject* cancelled_list(PyObject* self, void*) {
-    return guarded(
-        [&] { return str_list(instance<CancelledDecisions>(self).value->*List).release(); });
+Ref unclaimed_of(const CancelledDecisions& c) {
+    return make_str_list(c.unclaimed);
+}
+Ref claimed_of(const CancelledDecisions& c) {
+    return make_str_list(c.claimed);
 }
 
-PyGetSetDef cancelled_getset[] = {
-    {"unclaimed", cancelled_list<&CancelledDecisions::unclaimed>, nullptr, nullptr, nullptr},
-    {"claimed", cancelled_list<&CancelledDecisions::claimed>, nullptr, nullptr, nullptr},
-    {nullptr, nullptr, nullptr, nullptr, nullptr}};
+PyGetSetDef cancelled_getset[] = {value_property<CancelledDecisions, unclaimed_of>("unclaimed"),
+                                  value_property<CancelledDecisions, claimed_of>("claimed"),
+                                  {nullptr, nullptr, nullptr, nullptr, nullptr}};
 
 ClassSpec<CancelledDecisions>& cancelled_spec() {
     static ClassSpec<CancelledDecisions> spec{
@@ -142,13 +130,13 @@ Ref forget(PyObject* self, const Arguments& args) {
 constexpr auto kUnclaimed = method("unclaimed", "");
 Ref unclaimed(PyObject* self, const Arguments&) {
     SharedAccess access(flag(self));
-    return str_list(registry(self).unclaimed());
+    return make_str_list(registry(self).unclaimed());
 }
 
 constexpr auto kUnclaimedInRoom = method("unclaimed_in_room", "", arg("room_id"));
 Ref unclaimed_in_room(PyObject* self, const Arguments& args) {
     SharedAccess access(flag(self));
-    return str_list(registry(self).unclaimed_in_room(args.get<std::string_view>(0)));
+    return make_str_list(registry(self).unclaimed_in_room(args.get<std::string_view>(0)));
 }
 
 constexpr auto kUnclaimedCount = method("unclaimed_count", "");
@@ -160,13 +148,13 @@ Ref unclaimed_count(PyObject* self, const Arguments&) {
 constexpr auto kOldestUnclaimed = method("oldest_unclaimed", "");
 Ref oldest_unclaimed(PyObject* self, const Arguments&) {
     SharedAccess access(flag(self));
-    return optional_str(registry(self).oldest_unclaimed());
+    return make_optional_str(registry(self).oldest_unclaimed());
 }
 
 constexpr auto kEvictOldest = method("evict_oldest", "");
 Ref evict_oldest(PyObject* self, const Arguments&) {
     ExclusiveAccess access(flag(self));
-    return optional_str(registry(self).evict_oldest());
+    return make_optional_str(registry(self).evict_oldest());
 }
 
 constexpr auto kCancelAll = method("cancel_all", "");

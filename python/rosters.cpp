@@ -89,11 +89,6 @@ Ref clear_rooms(PyObject* self, const Arguments&) {
 }
 
 // Read-only result: every read builds a fresh list.
-template <Ref (*Read)(const RoomReconciliation&)>
-PyObject* reconciliation_getter(PyObject* self, void*) {
-    return guarded([&] { return Read(*instance<RoomReconciliation>(self).value).release(); });
-}
-
 Ref removed_rooms(const RoomReconciliation& r) {
     return make_str_list(r.removed);
 }
@@ -127,9 +122,9 @@ PyMethodDef room_roster_methods[] = {
 };
 
 PyGetSetDef reconciliation_getset[] = {
-    {"removed", reconciliation_getter<removed_rooms>, nullptr, nullptr, nullptr},
-    {"admitting", reconciliation_getter<admitting_rooms>, nullptr, nullptr, nullptr},
-    {"resync", reconciliation_getter<resync_rooms>, nullptr, nullptr, nullptr},
+    value_property<RoomReconciliation, removed_rooms>("removed"),
+    value_property<RoomReconciliation, admitting_rooms>("admitting"),
+    value_property<RoomReconciliation, resync_rooms>("resync"),
     {nullptr, nullptr, nullptr, nullptr, nullptr},
 };
 

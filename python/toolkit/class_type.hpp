@@ -161,4 +161,14 @@ Instance<T>* instance_of(ClassSpec<T>& spec, PyObject* obj) {
     return is ? reinterpret_cast<Instance<T>*>(obj) : nullptr;
 }
 
+// A read-only property of a class that never changes after construction (no access flag to take),
+// computed afresh from its core value on every read.
+template <class T, Ref (*Read)(const T&)>
+PyGetSetDef value_property(const char* name, const char* doc = nullptr) {
+    getter get = [](PyObject* self, void*) -> PyObject* {
+        return guarded([&] { return Read(*instance<T>(self).value).release(); });
+    };
+    return {name, get, nullptr, doc, nullptr};
+}
+
 }  // namespace vorn::py
