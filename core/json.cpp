@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <utility>
 
 namespace vorn {
@@ -12,38 +13,53 @@ struct KeyLess {
     bool operator()(const JsonMember& m, std::string_view key) const { return m.key.text() < key; }
 };
 
-bool key_less(const JsonMember& a, const JsonMember& b) {
-    return a.key.text() < b.key.text();
-}
-
 // Payload objects are small: insertion sort (stable) avoids the temporary buffer of stable_sort.
 constexpr std::size_t kInsertionSortLimit = 24;
 
 }  // namespace
 
-JsonString::JsonString(std::string_view s, MemoryResource* mr, Origin o)
-    : origin(o), storage_(s, mr) {}
+JsonString::JsonString(std::string_view s, MemoryResource* mr, Origin o) : origin(o) {
+    if (s.empty()) return;
+    char* bytes = static_cast<char*>(mr->allocate(s.size(), alignof(char)));
+    std::memcpy(bytes, s.data(), s.size());
+    data_ = bytes;
+    size_ = s.size();
+    owner_ = mr;
+}
 
 JsonString JsonString::borrowed(std::string_view s, Origin o) {
     JsonString out;
     out.origin = o;
-    out.view_ = s;
+    out.data_ = s.data();
+    out.size_ = s.size();
     out.borrowed_ = true;
     return out;
 }
 
 JsonString::JsonString(JsonString&& other) noexcept
     : origin(other.origin),
-      storage_(std::move(other.storage_)),
-      view_(other.view_),
-      borrowed_(other.borrowed_) {}
+      data_(std::exchange(other.data_, "")),
+      size_(std::exchange(other.size_, 0)),
+      owner_(std::exchange(other.owner_, nullptr)),
+      borrowed_(std::exchange(other.borrowed_, false)) {}
 
 JsonString& JsonString::operator=(JsonString&& other) noexcept {
-    origin = other.origin;
-    storage_ = std::move(other.storage_);
-    view_ = other.view_;
-    borrowed_ = other.borrowed_;
+    if (this != &other) {
+        release();
+        origin = other.origin;
+        data_ = std::exchange(other.data_, "");
+        size_ = std::exchange(other.size_, 0);
+        owner_ = std::exchange(other.owner_, nullptr);
+        borrowed_ = std::exchange(other.borrowed_, false);
+    }
     return *this;
+}
+
+void JsonString::release() {
+    if (owner_ != nullptr) owner_->deallocate(const_cast<char*>(data_), size_, alignof(char));
+    data_ = "";
+    size_ = 0;
+    owner_ = nullptr;
 }
 
 JsonObject::JsonObject(MemoryResource* mr) : members_(mr) {}
@@ -88,31 +104,39 @@ void JsonObject::append_unsorted(JsonString key, Json value) {
 }
 
 void JsonObject::finish() {
-    if (members_.size() <= kInsertionSortLimit) {
-        for (std::size_t i = 1; i < members_.size(); ++i) {
-            if (!key_less(members_[i], members_[i - 1])) continue;
-            JsonMember moving = std::move(members_[i]);
+    const std::size_t n = members_.size();
+    bool strictly_ascending = true;
+    for (std::size_t i = 1; i < n && strictly_ascending; ++i) {
+        strictly_ascending = members_[i - 1].key.text() < members_[i].key.text();
+    }
+    if (strictly_ascending) return;
+    // Order positions rather than members (members are large), stably, so equal keys stay in
+    // arrival order; then move each member once, letting the last of equal keys win.
+    std::pmr::vector<std::uint32_t> order(n, resource());
+    for (std::size_t i = 0; i < n; ++i) order[i] = static_cast<std::uint32_t>(i);
+    auto by_key = [this](std::uint32_t a, std::uint32_t b) {
+        return members_[a].key.text() < members_[b].key.text();
+    };
+    if (n <= kInsertionSortLimit) {
+        for (std::size_t i = 1; i < n; ++i) {
+            const std::uint32_t moving = order[i];
             std::size_t j = i;
-            for (; j > 0 && key_less(moving, members_[j - 1]); --j) {
-                members_[j] = std::move(members_[j - 1]);
-            }
-            members_[j] = std::move(moving);
+            for (; j > 0 && by_key(moving, order[j - 1]); --j) order[j] = order[j - 1];
+            order[j] = moving;
         }
     } else {
-        std::stable_sort(members_.begin(), members_.end(), key_less);
+        std::stable_sort(order.begin(), order.end(), by_key);
     }
-    // Of equal keys the last appended wins: keep the last of each run.
-    auto out = members_.begin();
-    for (auto it = members_.begin(); it != members_.end();) {
-        auto last = it;
-        while (std::next(last) != members_.end() && std::next(last)->key.text() == it->key.text()) {
-            ++last;
+    std::pmr::vector<JsonMember> sorted(resource());
+    sorted.reserve(n);
+    for (const std::uint32_t i : order) {
+        if (!sorted.empty() && sorted.back().key.text() == members_[i].key.text()) {
+            sorted.back() = std::move(members_[i]);
+        } else {
+            sorted.push_back(std::move(members_[i]));
         }
-        if (out != last) *out = std::move(*last);
-        ++out;
-        it = std::next(last);
     }
-    members_.erase(out, members_.end());
+    members_ = std::move(sorted);
 }
 
 Json::Json(const Json& other) : Json(other.clone_impl(std::pmr::get_default_resource(), false)) {}

@@ -40,13 +40,18 @@ class JsonString {
     JsonString& operator=(JsonString&& other) noexcept;
     JsonString(const JsonString&) = delete;
     JsonString& operator=(const JsonString&) = delete;
+    ~JsonString() { release(); }
 
-    std::string_view text() const { return borrowed_ ? view_ : std::string_view(storage_); }
+    std::string_view text() const { return {data_, size_}; }
     bool is_borrowed() const { return borrowed_; }
 
   private:
-    std::pmr::string storage_;
-    std::string_view view_;
+    void release();
+
+    // Owned bytes come from `owner_` and go back to it; borrowed and empty strings have none.
+    const char* data_ = "";
+    std::size_t size_ = 0;
+    MemoryResource* owner_ = nullptr;
     bool borrowed_ = false;
 };
 

@@ -37,10 +37,10 @@ Ref validate_event_payload(PyObject*, const Arguments& args) {
     const EventType type = event_type_arg(args, trace_context);
     CallArena arena;
     PyToJson reader(arena.resource(), true);
-    const Json payload = args.convert(1, [&](PyObject* obj) { return reader.convert(obj); });
+    Json payload = args.convert(1, [&](PyObject* obj) { return reader.convert(obj); });
     std::optional<std::string> trace;
     if (trace_context) trace.emplace(*trace_context);
-    Result<Json> result = validate_event_payload(type, payload, std::move(trace), arena.resource());
+    Result<Json> result = validate_event_payload(type, std::move(payload), std::move(trace));
     if (!result) core_error_to_py(std::move(result.error()));
     return json_to_py(result.value());
 }

@@ -80,6 +80,18 @@ Result<Json> validate_event_payload(EventType type, const Json& payload,
     return Result<Json>(std::move(out));
 }
 
+Result<Json> validate_event_payload(EventType type, Json&& payload,
+                                    std::optional<std::string> trace_context) {
+    if (type == EventType::EventCreated) return Result<Json>(std::move(payload));
+    JsonObject* in_place = payload.if_object();
+    JsonObject discarded;
+    if (auto failure =
+            run_checks(type, payload, in_place != nullptr ? *in_place : discarded, trace_context)) {
+        return std::move(*failure);
+    }
+    return Result<Json>(std::move(payload));
+}
+
 std::optional<CoreError> check_event_payload(EventType type, const Json& payload,
                                              const std::optional<std::string>& trace_context,
                                              MemoryResource* scratch) {

@@ -1,8 +1,9 @@
 // One validator per event family. Each reads the incoming payload `in`, appends to `v` every fault
 // its checks find (in its fixed check order, never stopping early), and edits `out` only where a
-// normalization says so. For a normalized result `out` starts as a deep copy of `in`, so keys no
-// rule names pass through untouched; values the validator writes live in `out.resource()`. No
-// check ever reads `out`, so a validator run against an empty `out` only reports.
+// normalization says so. For a normalized result `out` starts as a deep copy of `in` (or is `in`
+// itself: every check finishes reading before it writes), so keys no rule names pass through
+// untouched; values the validator writes live in `out.resource()`. No check ever reads `out`, so
+// a validator run against an empty `out` only reports.
 #pragma once
 
 #include "core/error.hpp"
