@@ -40,7 +40,9 @@ class JsonString {
     JsonString& operator=(JsonString&& other) noexcept;
     JsonString(const JsonString&) = delete;
     JsonString& operator=(const JsonString&) = delete;
-    ~JsonString() { release(); }
+    ~JsonString() {
+        if (owner_ != nullptr) release();
+    }
 
     std::string_view text() const { return {data_, size_}; }
     bool is_borrowed() const { return borrowed_; }
