@@ -47,29 +47,27 @@ DOCS = {
 
 
 def members(table):
-    for cls_name, spec in table.items():
-        words = spec.split()
+    for cls_name, listing in table.items():
+        words = listing.split()
         for index in range(0, len(words), 2):
             yield cls_name, index // 2, words[index], words[index + 1]
 
 
-@pytest.mark.parametrize("cls_name,index,member,text", list(members(WIRE)))
-def test_wire_family_member(cls_name, index, member, text):
-    cls = getattr(core, cls_name)
-    obj = getattr(cls, member)
-    assert (obj.wire_name, str(obj), int(obj)) == (text, text, index)
-    assert repr(obj) == f"{cls_name}.{member}"
-    assert cls.from_wire_name(text) is obj
-    assert not hasattr(obj, "value")
+FAMILY_MEMBERS = [(*m, "wire_name", "value") for m in members(WIRE)] + [
+    (*m, "value", "wire_name") for m in members(VALUE)]
 
 
-@pytest.mark.parametrize("cls_name,index,member,text", list(members(VALUE)))
-def test_value_family_member(cls_name, index, member, text):
+@pytest.mark.parametrize("cls_name,index,member,text,exposed,absent", FAMILY_MEMBERS)
+def test_member(cls_name, index, member, text, exposed, absent):
     cls = getattr(core, cls_name)
     obj = getattr(cls, member)
-    assert (obj.value, str(obj), int(obj)) == (text, text, index)
+    assert (getattr(obj, exposed), str(obj), int(obj)) == (text, text, index)
     assert repr(obj) == f"{cls_name}.{member}"
-    assert not hasattr(cls, "from_wire_name") and not hasattr(obj, "wire_name")
+    assert not hasattr(obj, absent)
+    if exposed == "wire_name":
+        assert cls.from_wire_name(text) is obj
+    else:
+        assert not hasattr(cls, "from_wire_name")
 
 
 @pytest.mark.parametrize("cls_name", [*WIRE, *VALUE])
