@@ -5,6 +5,8 @@
 
 namespace vorn::py {
 
+Ref export_claim_registry();
+Ref export_retry_tracker();
 Ref export_validate_event_payload();
 
 }  // namespace vorn::py

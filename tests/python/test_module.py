@@ -6,9 +6,10 @@ import vorn_sdk_core as core
 
 # The names registered so far, in registration order.
 EXPECTED_NAMES = [
-    "AgentTopicKind", "AgentTopicStatus", "ClaimOutcome", "DeadReason", "EventType",
-    "LeaveOutcome", "MemoryListScope", "MemorySegment", "MemoryStatus", "MemoryStoreScope",
-    "MemorySystem", "MemoryType", "ParkedReason", "RoomMembership", "RoomStatus",
+    "AgentTopicKind", "AgentTopicStatus", "ClaimOutcome", "ClaimRegistry", "DeadReason",
+    "EventType", "LeaveOutcome", "MemoryListScope", "MemorySegment", "MemoryStatus",
+    "MemoryStoreScope", "MemorySystem", "MemoryType", "ParkedReason", "RetryTracker",
+    "RoomMembership", "RoomStatus",
     "RoomSubscribeResult", "SessionState", "StaleReason", "TurnEffect", "TurnVerdict",
     "validate_event_payload",
 ]
