@@ -36,18 +36,6 @@ TEST(RetryTrackerRestore, MergesAndMarksWhenNoBudgetIsLeft) {
     EXPECT_EQ(RetryTracker(7, 1).attempt_state("unknown"), (AttemptState{0, 7}));
 }
 
-TEST(RetryTrackerRestore, EvictsLikeARecordedAttempt) {
-    RetryTracker tracker(5, 2);
-    tracker.record_attempt("a");
-    tracker.record_attempt("b");
-    tracker.restore_attempt("c", 1, 5);
-    EXPECT_EQ(tracker.attempt_state("a"), (AttemptState{0, 5}));
-    tracker.restore_attempt("b", 3, 5);  // an update: nothing moves
-    tracker.record_attempt("d");
-    EXPECT_EQ(tracker.attempt_state("b"), (AttemptState{0, 5}));
-    EXPECT_EQ(tracker.attempt_state("c"), (AttemptState{1, 5}));
-}
-
 TEST(RetryTrackerCounts, SaturateAtTheTop) {
     RetryTracker tracker(kMax, 10);
     tracker.restore_attempt("m", kMax - 1, kMax);
@@ -56,13 +44,6 @@ TEST(RetryTrackerCounts, SaturateAtTheTop) {
     tracker.discard_attempt("m");
     EXPECT_EQ(tracker.attempt_state("m"), (AttemptState{kMax - 1, kMax}));
     EXPECT_FALSE(tracker.is_permanently_failed("m"));
-}
-
-TEST(RetryTrackerCounts, DiscardOfARestoredZeroForgetsTheState) {
-    RetryTracker tracker(3, 10);
-    tracker.restore_attempt("m", 0, 3);
-    tracker.discard_attempt("m");
-    EXPECT_EQ(tracker.record_attempt("m"), (AttemptOutcome{1, false}));
 }
 
 }  // namespace

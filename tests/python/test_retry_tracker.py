@@ -96,7 +96,6 @@ def test_doc_strings():
         "Per-message retry budget: bounded attempt/failure tracking plus\n"
         "`discard_attempt` for a cycle the caller's own control signal aborted\n"
         "before it ran the handler.")
-    assert RetryTracker.record_attempt.__text_signature__ == "($self, message_id)"
     assert RetryTracker.record_attempt.__doc__ is None
     with pytest.raises(TypeError):
         RetryTracker().record_attempt(b"m")
