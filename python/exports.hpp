@@ -10,8 +10,10 @@ namespace vorn::py {
 
 Ref export_agent_failure();
 Ref export_cancelled_decisions();
+Ref export_claim_registry();
 Ref export_decision_registry();
 Ref export_participant_roster();
+Ref export_retry_tracker();
 Ref export_room_reconciliation();
 Ref export_room_roster();
 Ref export_session();

@@ -47,6 +47,10 @@ void Arguments::bind_keyword(PyObject* key, PyObject* value) {
     const std::string_view key_text = utf8_view(key);
     std::size_t slot = 0;
     while (slot < sig_.params.size() && sig_.params[slot].name != key_text) ++slot;
+    if (sig_.collects_keywords && (slot == sig_.params.size() || sig_.params[slot].keyword_only)) {
+        collected_.push_back({key, value});
+        return;
+    }
     if (slot == sig_.params.size()) {
         raise_type_error(callable_name(sig_) + " got an unexpected keyword argument '" +
                          std::string(key_text) + "'");
@@ -61,7 +65,7 @@ void Arguments::bind_keyword(PyObject* key, PyObject* value) {
 void Arguments::check_required() const {
     for (std::size_t i = 0; i < sig_.params.size(); ++i) {
         const Param& p = sig_.params[i];
-        if (values_[i] || !p.required()) continue;
+        if (values_[i] || !p.required() || (p.keyword_only && sig_.collects_keywords)) continue;
         std::string m = callable_name(sig_);
         if (p.keyword_only) {
             m += " missing required keyword-only argument '" + std::string(p.name) + "'";

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <optional>
+#include <vector>
 
 #include "python/toolkit/convert.hpp"
 #include "python/toolkit/signature.hpp"
@@ -21,6 +22,12 @@ class Arguments {
     PyObject* operator[](std::size_t i) const { return values_[i]; }
     bool given(std::size_t i) const { return values_[i] != nullptr; }
     std::string_view name(std::size_t i) const { return sig_.params[i].name; }
+    // (name, value) of each collected keyword, in call order; borrowed.
+    struct Keyword {
+        PyObject* name;
+        PyObject* value;
+    };
+    const std::vector<Keyword>& collected_keywords() const { return collected_; }
 
     // Converts parameter `i`; a failure gets the "while processing" note.
     template <class T>
@@ -50,6 +57,7 @@ class Arguments {
 
     Signature sig_;
     std::array<PyObject*, kMaxParams> values_{};
+    std::vector<Keyword> collected_;
 };
 
 }  // namespace vorn::py

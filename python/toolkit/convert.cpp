@@ -83,18 +83,28 @@ double Converter<double>::from_py(PyObject* obj, std::string_view) {
     return v;
 }
 
+namespace {
+
+[[noreturn]] void raise_out_of_range(std::string_view name, std::uint64_t min, std::uint64_t max,
+                                     const std::string& value) {
+    std::string m = "`";
+    m.append(name).append("` must be an integer between ").append(std::to_string(min));
+    m.append(" and ").append(std::to_string(max)).append(", got ").append(value);
+    raise_value_error(m);
+}
+
+}  // namespace
+
 std::uint64_t checked_int(std::string_view name, std::uint64_t value, std::uint64_t min,
                           std::uint64_t max) {
-    if (value < min || value > max) {
-        std::string m = "`";
-        m.append(name).append("` must be an integer between ").append(std::to_string(min));
-        m.append(" and ")
-            .append(std::to_string(max))
-            .append(", got ")
-            .append(std::to_string(value));
-        raise_value_error(m);
-    }
+    if (value < min || value > max) raise_out_of_range(name, min, max, std::to_string(value));
     return value;
+}
+
+std::uint64_t checked_int(std::string_view name, std::int64_t value, std::uint64_t min,
+                          std::uint64_t max) {
+    if (value < 0) raise_out_of_range(name, min, max, std::to_string(value));
+    return checked_int(name, static_cast<std::uint64_t>(value), min, max);
 }
 
 std::uint16_t checked_u16(std::string_view name, std::int64_t value) {

@@ -86,6 +86,9 @@ struct Converter<std::optional<T>> {
 // "`{name}` must be an integer between {min} and {max}, got {value}" as ValueError.
 std::uint64_t checked_int(std::string_view name, std::uint64_t value, std::uint64_t min,
                           std::uint64_t max);
+// The same for a value read as a signed 64-bit integer; a negative value is out of range.
+std::uint64_t checked_int(std::string_view name, std::int64_t value, std::uint64_t min,
+                          std::uint64_t max);
 // The same for 0..65535; the value is read as a signed 64-bit integer first.
 std::uint16_t checked_u16(std::string_view name, std::int64_t value);
 

@@ -35,6 +35,9 @@ struct Signature {
     bool method;  // bound to an instance: the signature line shows "$self"
     std::span<const Param> params;
     std::string_view doc;
+    // The keyword-only parameters only document the call: every keyword that is not a
+    // positional-or-keyword parameter is collected, unchecked, for the implementation to parse.
+    bool collects_keywords = false;
 };
 
 template <std::size_t N>
@@ -44,8 +47,9 @@ struct SignatureDef {
     bool method;
     std::array<Param, N> params;
     std::string_view doc;
+    bool collects_keywords = false;
 
-    constexpr operator Signature() const { return {name, method, params, doc}; }
+    constexpr operator Signature() const { return {name, method, params, doc, collects_keywords}; }
 };
 
 template <class... P>
@@ -57,6 +61,13 @@ template <class... P>
 constexpr SignatureDef<sizeof...(P)> method(std::string_view name, std::string_view doc,
                                             P... params) {
     return {name, true, {params...}, doc};
+}
+
+// The same callable taking arbitrary keywords (see Signature::collects_keywords).
+template <std::size_t N>
+constexpr SignatureDef<N> collecting_keywords(SignatureDef<N> def) {
+    def.collects_keywords = true;
+    return def;
 }
 
 // The full doc string, rendered once and kept for the life of the process.

@@ -1,0 +1,87 @@
+#include "core/runtime/claims.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <limits>
+#include <string>
+
+namespace vorn {
+namespace {
+
+constexpr std::uint64_t kMax = std::numeric_limits<std::uint64_t>::max();
+
+const Issue kExhausted{"token", IssueCode::InvalidValue,
+                       "terminal obligation token capacity exhausted"};
+const Issue kDifferent{"error", IssueCode::InvalidValue,
+                       "the message already has a different pending terminal intent"};
+
+template <class T>
+void expect_failure(const Result<T>& result, const Issue& issue, const char* trace) {
+    ASSERT_FALSE(result.ok());
+    ASSERT_EQ(result.error().issues.size(), 1u);
+    EXPECT_EQ(result.error().issues[0], issue);
+    const auto expected = trace ? std::optional<std::string>(trace) : std::nullopt;
+    EXPECT_EQ(result.error().trace_context, expected);
+}
+
+TEST(TokenMatches, OnlyTheExactDecimalForm) {
+    const std::pair<std::uint64_t, std::string_view> matching[] = {
+        {0, "0"}, {7, "7"}, {kMax - 1, "18446744073709551614"}, {kMax, "18446744073709551615"}};
+    for (const auto& [token, text] : matching) EXPECT_TRUE(token_matches(token, text)) << text;
+    const std::pair<std::uint64_t, std::string_view> other[] = {{0, ""},
+                                                                {0, "00"},
+                                                                {7, "+7"},
+                                                                {7, "07"},
+                                                                {7, "7 "},
+                                                                {7, "-7"},
+                                                                {kMax, "18446744073709551616"}};
+    for (const auto& [token, text] : other) EXPECT_FALSE(token_matches(token, text)) << text;
+}
+
+TEST(ClaimRegistryTokens, TheLastTokenIsNeverHandedOut) {
+    ClaimRegistry registry(500, kMax - 1);
+    RetryTracker tracker;
+    auto last = registry.record_processed_settlement("r", "a", std::nullopt);
+    ASSERT_TRUE(last.ok());
+    EXPECT_EQ(last.value()->token, kMax - 1);
+
+    // Settlements refuse to start without a token and create nothing.
+    expect_failure(registry.record_processed_settlement("r", "b", "t1"), kExhausted, "t1");
+    expect_failure(registry.record_failed_settlement("r", "b", "e", tracker, true, "t2"),
+                   kExhausted, "t2");
+    EXPECT_FALSE(registry.is_ack_pending("r", "b"));
+
+    // Acknowledgements still record, without a token, which nothing can confirm or park.
+    registry.remember_ack_pending("r", "b");
+    const PendingEntry* entry = registry.pending_ack("r", "b");
+    ASSERT_NE(entry, nullptr);
+    EXPECT_FALSE(entry->token.has_value());
+    expect_failure(registry.pending_settlement("r", "b", "t3"), kExhausted, "t3");
+    expect_failure(registry.record_processed_settlement("r", "b", std::nullopt), kExhausted,
+                   nullptr);
+    expect_failure(registry.record_failed_settlement("r", "b", "e", tracker, true, "t4"),
+                   kDifferent, "t4");
+    EXPECT_FALSE(registry.confirm_settlement("r", "b", "18446744073709551615", tracker));
+    EXPECT_FALSE(
+        registry.park_settlement("r", "b", "18446744073709551615", ParkedReason::Rejected));
+    EXPECT_TRUE(registry.park_ack("r", "b", ParkedReason::Rejected));
+    EXPECT_TRUE(registry.remember_failed_ack_pending("r", "c", "x", std::nullopt).ok());
+
+    // The entry made with the last token still settles; completion clears the tokenless ones.
+    EXPECT_TRUE(registry.confirm_settlement("r", "a", "18446744073709551614", tracker));
+    registry.remember_completed("r", "b");
+    EXPECT_EQ(registry.pending_ack_ids("r"), std::vector<std::string_view>{"c"});
+}
+
+TEST(ClaimRegistryKeys, RoomAndMessageAreNotConcatenated) {
+    ClaimRegistry registry;
+    registry.remember_ack_pending("ab", "c");
+    EXPECT_FALSE(registry.is_ack_pending("a", "bc"));
+    EXPECT_FALSE(registry.is_ack_pending("c", "ab"));
+    EXPECT_TRUE(registry.try_claim("ab", "c"));
+    EXPECT_TRUE(registry.try_claim("a", "bc"));
+}
+
+}  // namespace
+}  // namespace vorn
