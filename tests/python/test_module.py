@@ -4,13 +4,24 @@ import pytest
 
 import vorn_sdk_core as core
 
-# The names registered so far, in registration order.
+# The 33 classes, then the 15 functions, in registration order.
 EXPECTED_NAMES = [
-    "AgentFailure", "AgentTopicKind", "AgentTopicStatus", "CancelledDecisions", "ClaimOutcome", "ClaimRegistry", "DeadReason", "DecisionRegistry", "EventType", "LeaveOutcome", "MemoryListScope", "MemorySegment", "MemoryStatus", "MemoryStoreScope", "MemorySystem", "MemoryType", "ParkedReason", "ParticipantRoster", "RetryTracker", "RoomMembership", "RoomReconciliation", "RoomRoster", "RoomStatus", "RoomSubscribeResult", "Session", "SessionOutcome", "SessionPolicy", "SessionState", "StaleReason", "SubscriptionTracker", "TurnEffect", "TurnLedger", "TurnVerdict", "vorn_tool_effects", "chat_room_topic", "classify_close", "classify_upgrade", "evaluate_adapter_result", "evaluate_delivery_event", "evaluate_drain_candidate", "evaluate_next_message", "is_authorized_sender", "is_self_echo", "missing_reply_message", "no_reply_tool", "room_participants_topic", "validate_event_payload", "validate_memory_type_for_system"
+    "AgentFailure", "AgentTopicKind", "AgentTopicStatus", "CancelledDecisions", "ClaimOutcome",
+    "ClaimRegistry", "DeadReason", "DecisionRegistry", "EventType", "LeaveOutcome",
+    "MemoryListScope", "MemorySegment", "MemoryStatus", "MemoryStoreScope", "MemorySystem",
+    "MemoryType", "ParkedReason", "ParticipantRoster", "RetryTracker", "RoomMembership",
+    "RoomReconciliation", "RoomRoster", "RoomStatus", "RoomSubscribeResult", "Session",
+    "SessionOutcome", "SessionPolicy", "SessionState", "StaleReason", "SubscriptionTracker",
+    "TurnEffect", "TurnLedger", "TurnVerdict", "vorn_tool_effects", "chat_room_topic",
+    "classify_close", "classify_upgrade", "evaluate_adapter_result", "evaluate_delivery_event",
+    "evaluate_drain_candidate", "evaluate_next_message", "is_authorized_sender",
+    "is_self_echo", "missing_reply_message", "no_reply_tool", "room_participants_topic",
+    "validate_event_payload", "validate_memory_type_for_system"
 ]
 
 
 def test_registered_names_in_order():
+    assert len(EXPECTED_NAMES) == 48
     assert core.__all__ == EXPECTED_NAMES
     public = sorted(n for n in vars(core) if not n.startswith("_"))
     assert public == sorted(EXPECTED_NAMES)
