@@ -79,14 +79,14 @@ PyGetSetDef agent_failure_getset[] = {
 };
 
 ClassSpec<AgentFailure>& agent_failure_spec() {
-    static ClassSpec<AgentFailure> spec{
+    static ClassSpec<AgentFailure> definition{
         "AgentFailure",
         kAgentFailureCtor,
         construct_agent_failure,
         agent_failure_methods,
         agent_failure_getset,
         "One agent-provider failure, surfaced verbatim rather than classified."};
-    return spec;
+    return definition;
 }
 
 }  // namespace

@@ -104,7 +104,7 @@ PyGetSetDef tracker_getset[] = {
     {nullptr, nullptr, nullptr, nullptr, nullptr}};
 
 ClassSpec<RetryTracker>& tracker_spec() {
-    static ClassSpec<RetryTracker> spec{
+    static ClassSpec<RetryTracker> definition{
         "RetryTracker",
         kTrackerCtor,
         construct_tracker,
@@ -113,7 +113,7 @@ ClassSpec<RetryTracker>& tracker_spec() {
         "Per-message retry budget: bounded attempt/failure tracking plus\n"
         "`discard_attempt` for a cycle the caller's own control signal aborted\n"
         "before it ran the handler."};
-    return spec;
+    return definition;
 }
 
 // The tracker argument at `i`, under the parameter's "while processing" note.
@@ -506,7 +506,7 @@ PyGetSetDef registry_getset[] = {
     {nullptr, nullptr, nullptr, nullptr, nullptr}};
 
 ClassSpec<ClaimRegistry>& registry_spec() {
-    static ClassSpec<ClaimRegistry> spec{
+    static ClassSpec<ClaimRegistry> definition{
         "ClaimRegistry",
         kRegistryCtor,
         construct_registry,
@@ -515,7 +515,7 @@ ClassSpec<ClaimRegistry>& registry_spec() {
         "Ownership ledger for the inbound message-delivery lifecycle: in-flight,\n"
         "ack-pending (a stored processed/failed intent, optionally parked), and\n"
         "completed states, each scoped by `(room_id, message_id)`."};
-    return spec;
+    return definition;
 }
 
 }  // namespace

@@ -27,7 +27,7 @@ PyGetSetDef cancelled_getset[] = {value_property<CancelledDecisions, unclaimed_o
                                   {nullptr, nullptr, nullptr, nullptr, nullptr}};
 
 ClassSpec<CancelledDecisions>& cancelled_spec() {
-    static ClassSpec<CancelledDecisions> spec{
+    static ClassSpec<CancelledDecisions> definition{
         "CancelledDecisions",
         std::nullopt,
         nullptr,
@@ -35,7 +35,7 @@ ClassSpec<CancelledDecisions>& cancelled_spec() {
         cancelled_getset,
         "What a cancellation removed, oldest first: `unclaimed` asks the caller\n"
         "resolves, and `claimed` ones whose claimant still does."};
-    return spec;
+    return definition;
 }
 
 // ---- DecisionRegistry
@@ -194,9 +194,10 @@ PyGetSetDef registry_getset[] = {{"max_pending", max_pending, nullptr, nullptr, 
                                  {nullptr, nullptr, nullptr, nullptr, nullptr}};
 
 ClassSpec<DecisionRegistry>& registry_spec() {
-    static ClassSpec<DecisionRegistry> spec{"DecisionRegistry", kRegistryCtor,   construct_registry,
-                                            registry_methods,   registry_getset, kRegistryCtor.doc};
-    return spec;
+    static ClassSpec<DecisionRegistry> definition{"DecisionRegistry", kRegistryCtor,
+                                                  construct_registry, registry_methods,
+                                                  registry_getset,    kRegistryCtor.doc};
+    return definition;
 }
 
 // ---- is_authorized_sender

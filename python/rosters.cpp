@@ -129,7 +129,7 @@ PyGetSetDef reconciliation_getset[] = {
 };
 
 ClassSpec<RoomRoster>& room_roster_spec() {
-    static ClassSpec<RoomRoster> spec{
+    static ClassSpec<RoomRoster> definition{
         "RoomRoster",
         kRoomRosterCtor,
         construct_room_roster,
@@ -137,11 +137,11 @@ ClassSpec<RoomRoster>& room_roster_spec() {
         {},
         "Room admission and membership decisions for one agent session, separate\n"
         "from `SubscriptionTracker`'s two-topic transport join."};
-    return spec;
+    return definition;
 }
 
 ClassSpec<RoomReconciliation>& reconciliation_spec() {
-    static ClassSpec<RoomReconciliation> spec{
+    static ClassSpec<RoomReconciliation> definition{
         "RoomReconciliation",
         std::nullopt,
         nullptr,
@@ -150,7 +150,7 @@ ClassSpec<RoomReconciliation>& reconciliation_spec() {
         "One reconnect's reconciliation against an authoritative room snapshot.\n"
         "`removed` and `admitting` are already applied by the time this is\n"
         "returned."};
-    return spec;
+    return definition;
 }
 
 // ---- ParticipantRoster
@@ -295,7 +295,7 @@ PyMethodDef participant_roster_methods[] = {
 };
 
 ClassSpec<ParticipantRoster>& participant_roster_spec() {
-    static ClassSpec<ParticipantRoster> spec{
+    static ClassSpec<ParticipantRoster> definition{
         "ParticipantRoster",
         kParticipantRosterCtor,
         construct_participant_roster,
@@ -308,7 +308,7 @@ ClassSpec<ParticipantRoster>& participant_roster_spec() {
         "field set. `id` is required and must be a string; the other four are\n"
         "each a string or `None`.",
         true};
-    return spec;
+    return definition;
 }
 
 }  // namespace

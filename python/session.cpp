@@ -162,18 +162,18 @@ PyGetSetDef outcome_getset[] = {property_def<outcome_state>("state"),
                                 {nullptr, nullptr, nullptr, nullptr, nullptr}};
 
 ClassSpec<Session>& session_spec() {
-    static ClassSpec<Session> spec{"Session",         kSessionCtor,
-                                   construct_session, session_methods,
-                                   session_getset,    "One WebSocket session's state machine."};
-    return spec;
+    static ClassSpec<Session> definition{
+        "Session",       kSessionCtor,   construct_session,
+        session_methods, session_getset, "One WebSocket session's state machine."};
+    return definition;
 }
 
 ClassSpec<SessionOutcome>& outcome_spec() {
-    static ClassSpec<SessionOutcome> spec{
+    static ClassSpec<SessionOutcome> definition{
         "SessionOutcome", std::nullopt,
         nullptr,          {},
         outcome_getset,   "The settled outcome of one `Session` call."};
-    return spec;
+    return definition;
 }
 
 }  // namespace

@@ -135,14 +135,14 @@ PyGetSetDef policy_getset[] = {property_def<heartbeat_interval_s>("heartbeat_int
 }  // namespace
 
 ClassSpec<SessionPolicy>& session_policy_spec() {
-    static ClassSpec<SessionPolicy> spec{
+    static ClassSpec<SessionPolicy> definition{
         "SessionPolicy",
         kPolicyCtor,
         construct_policy,
         policy_methods,
         policy_getset,
         "Reconnect backoff/jitter policy, plus the graduated rapid-disconnect\ncooldown ladder."};
-    return spec;
+    return definition;
 }
 
 Ref export_session_policy() {

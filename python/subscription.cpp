@@ -153,14 +153,14 @@ Tracker construct_tracker(const Arguments&, PyObject*&) {
 }
 
 ClassSpec<Tracker>& tracker_spec() {
-    static ClassSpec<Tracker> spec{
+    static ClassSpec<Tracker> definition{
         "SubscriptionTracker",
         kCtor,
         construct_tracker,
         tracker_methods,
         {},
         "Transport-independent subscription decisions for one agent session."};
-    return spec;
+    return definition;
 }
 
 }  // namespace

@@ -68,9 +68,9 @@ PyMethodDef ledger_methods[] = {method_def<kRecord, record>(),
                                 {nullptr, nullptr, 0, nullptr}};
 
 ClassSpec<TurnLedger>& ledger_spec() {
-    static ClassSpec<TurnLedger> spec{"TurnLedger",   kLedgerCtor, construct_ledger,
-                                      ledger_methods, {},          kLedgerCtor.doc};
-    return spec;
+    static ClassSpec<TurnLedger> definition{"TurnLedger",   kLedgerCtor, construct_ledger,
+                                            ledger_methods, {},          kLedgerCtor.doc};
+    return definition;
 }
 
 // ---- Catalogue

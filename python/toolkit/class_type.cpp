@@ -33,9 +33,9 @@ PyObject* create_class_type(const char* name, std::string& qualified_name,
         slots.push_back({Py_tp_clear, reinterpret_cast<void*>(hooks.tp_clear)});
     }
     slots.push_back({0, nullptr});
-    PyType_Spec spec{qualified_name.c_str(), static_cast<int>(hooks.basicsize), 0,
-                     static_cast<unsigned int>(flags), slots.data()};
-    return Ref::check(PyType_FromSpec(&spec)).release();
+    PyType_Spec definition{qualified_name.c_str(), static_cast<int>(hooks.basicsize), 0,
+                           static_cast<unsigned int>(flags), slots.data()};
+    return Ref::check(PyType_FromSpec(&definition)).release();
 }
 
 PyObject* allocate(PyTypeObject* type) {

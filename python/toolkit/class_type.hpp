@@ -4,8 +4,8 @@
 // a Python object of the host's (a provider), one such reference that takes part in cyclic garbage
 // collection.
 //
-//   ClassSpec<RetryTracker> spec{"RetryTracker", &kCtorSig, construct_tracker, methods, getset};
-//   Ref tracker_method(PyObject* self, const Arguments& args) {
+//   ClassSpec<RetryTracker> definition{"RetryTracker", &kCtorSig, construct_tracker, methods,
+//   getset}; Ref tracker_method(PyObject* self, const Arguments& args) {
 //       auto& obj = instance<RetryTracker>(self);
 //       ExclusiveAccess access(obj.flag);     // before any argument conversion
 //       ... args.get<std::string_view>(0) ... obj.value ...
@@ -99,17 +99,17 @@ Ref new_instance(PyTypeObject* type, T value, PyObject* held) {
 
 template <class T>
 ClassSpec<T>*& spec_slot() {
-    static ClassSpec<T>* spec = nullptr;
-    return spec;
+    static ClassSpec<T>* definition = nullptr;
+    return definition;
 }
 
 template <class T>
 PyObject* construct(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
     return guarded([&] {
-        const ClassSpec<T>& spec = *spec_slot<T>();
-        Arguments parsed(*spec.constructor, args, kwargs);
+        const ClassSpec<T>& definition = *spec_slot<T>();
+        Arguments parsed(*definition.constructor, args, kwargs);
         PyObject* held = nullptr;
-        T value = spec.construct(parsed, held);
+        T value = definition.construct(parsed, held);
         return new_instance<T>(type, std::move(value), held).release();
     });
 }
@@ -117,22 +117,22 @@ PyObject* construct(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
 }  // namespace detail
 
 template <class T>
-PyObject* type_object(ClassSpec<T>& spec) {
-    if (spec.type) return spec.type;
-    detail::spec_slot<T>() = &spec;
+PyObject* type_object(ClassSpec<T>& definition) {
+    if (definition.type) return definition.type;
+    detail::spec_slot<T>() = &definition;
     const detail::TypeHooks hooks{sizeof(Instance<T>),
-                                  spec.constructor ? &detail::construct<T> : nullptr,
+                                  definition.constructor ? &detail::construct<T> : nullptr,
                                   &detail::dealloc<T>, &detail::traverse<T>, &detail::clear<T>};
-    spec.type =
-        detail::create_class_type(spec.name, spec.qualified_name, spec.constructor, spec.doc,
-                                  spec.methods, spec.getset, spec.holds_python_object, hooks);
-    return spec.type;
+    definition.type = detail::create_class_type(
+        definition.name, definition.qualified_name, definition.constructor, definition.doc,
+        definition.methods, definition.getset, definition.holds_python_object, hooks);
+    return definition.type;
 }
 
 // A new instance around `value`, for result objects built by the module.
 template <class T>
-Ref wrap(ClassSpec<T>& spec, T value) {
-    return detail::new_instance<T>(reinterpret_cast<PyTypeObject*>(type_object(spec)),
+Ref wrap(ClassSpec<T>& definition, T value) {
+    return detail::new_instance<T>(reinterpret_cast<PyTypeObject*>(type_object(definition)),
                                    std::move(value), nullptr);
 }
 
@@ -156,8 +156,9 @@ Instance<T>& instance(PyObject* self) {
 
 // `obj` when it is an instance of the class, else nullptr.
 template <class T>
-Instance<T>* instance_of(ClassSpec<T>& spec, PyObject* obj) {
-    const int is = PyObject_TypeCheck(obj, reinterpret_cast<PyTypeObject*>(type_object(spec)));
+Instance<T>* instance_of(ClassSpec<T>& definition, PyObject* obj) {
+    const int is =
+        PyObject_TypeCheck(obj, reinterpret_cast<PyTypeObject*>(type_object(definition)));
     return is ? reinterpret_cast<Instance<T>*>(obj) : nullptr;
 }
 

@@ -112,9 +112,9 @@ PyObject* create_type(std::size_t id) {
     };
     if (def.doc) slots.push_back({Py_tp_doc, const_cast<char*>(def.doc)});
     slots.push_back({0, nullptr});
-    PyType_Spec spec{st.qualified_name.c_str(), static_cast<int>(sizeof(EnumObject)), 0,
-                     Py_TPFLAGS_DEFAULT | Py_TPFLAGS_DISALLOW_INSTANTIATION, slots.data()};
-    Ref type = Ref::check(PyType_FromSpec(&spec));
+    PyType_Spec definition{st.qualified_name.c_str(), static_cast<int>(sizeof(EnumObject)), 0,
+                           Py_TPFLAGS_DEFAULT | Py_TPFLAGS_DISALLOW_INSTANTIATION, slots.data()};
+    Ref type = Ref::check(PyType_FromSpec(&definition));
 
     std::vector<PyObject*> members;
     for (std::size_t i = 0; i < def.members.size(); ++i) {

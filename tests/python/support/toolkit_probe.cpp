@@ -134,15 +134,15 @@ PyGetSetDef frozen_getset[] = {{"value", frozen_value, nullptr, nullptr, nullptr
                                {nullptr, nullptr, nullptr, nullptr, nullptr}};
 
 ClassSpec<Tally>& tally_spec() {
-    static ClassSpec<Tally> spec{
+    static ClassSpec<Tally> definition{
         "Tally", kTallyCtor, construct_tally, tally_methods, tally_getset, "A counter.", true};
-    return spec;
+    return definition;
 }
 
 ClassSpec<std::int64_t>& frozen_spec() {
-    static ClassSpec<std::int64_t> spec{"Frozen", std::nullopt,  nullptr,
-                                        {},       frozen_getset, "A snapshot."};
-    return spec;
+    static ClassSpec<std::int64_t> definition{"Frozen", std::nullopt,  nullptr,
+                                              {},       frozen_getset, "A snapshot."};
+    return definition;
 }
 
 int exec_probe(PyObject* module) {
