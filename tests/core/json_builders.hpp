@@ -64,44 +64,26 @@ inline Issue wrong(std::string_view path, std::string_view expected) {
 
 namespace vorn {
 
+// Numbers carry a kind suffix (u: unsigned, f: float) so that a kind mismatch is visible.
 inline void PrintTo(const Json& value, std::ostream* os) {
-    switch (value.kind()) {
-        case Json::Kind::Null:
-            *os << "null";
-            break;
-        case Json::Kind::Bool:
-            *os << (*value.if_bool() ? "true" : "false");
-            break;
-        case Json::Kind::Int:
-            *os << *value.if_int();
-            break;
-        case Json::Kind::UInt:
-            *os << *value.if_uint() << 'u';
-            break;
-        case Json::Kind::Float:
-            *os << *value.if_float() << 'f';
-            break;
-        case Json::Kind::String:
-            *os << '"' << value.if_string()->text() << '"';
-            break;
-        case Json::Kind::Array: {
-            *os << '[';
-            const char* sep = "";
-            for (const auto& item : *value.if_array())
-                *os << std::exchange(sep, ","), PrintTo(item, os);
-            *os << ']';
-            break;
+    const char* sep = "";
+    if (value.is_null()) *os << "null";
+    if (const bool* b = value.if_bool()) *os << (*b ? "true" : "false");
+    if (const auto* i = value.if_int()) *os << *i;
+    if (const auto* u = value.if_uint()) *os << *u << 'u';
+    if (const auto* d = value.if_float()) *os << *d << 'f';
+    if (const auto* s = value.if_string()) *os << '"' << s->text() << '"';
+    if (const auto* a = value.if_array()) {
+        *os << '[';
+        for (const auto& item : *a) *os << std::exchange(sep, ","), PrintTo(item, os);
+        *os << ']';
+    }
+    if (const auto* o = value.if_object()) {
+        *os << '{';
+        for (const auto& m : *o) {
+            *os << std::exchange(sep, ",") << '"' << m.key.text() << "\":", PrintTo(m.value, os);
         }
-        case Json::Kind::Object: {
-            *os << '{';
-            const char* sep = "";
-            for (const auto& m : *value.if_object()) {
-                *os << std::exchange(sep, ",") << '"' << m.key.text() << "\":";
-                PrintTo(m.value, os);
-            }
-            *os << '}';
-            break;
-        }
+        *os << '}';
     }
 }
 

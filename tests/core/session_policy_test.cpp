@@ -9,56 +9,45 @@ constexpr Duration secs(std::uint64_t s) {
     return {s, 0};
 }
 
-struct DelayCase {
-    const char* name;
-    std::uint32_t attempt;
-    std::optional<DelayRange> range;
-    double jitter;
-    Duration expected;
-    SessionPolicySettings settings = {};
-};
-
-SessionPolicySettings with_base_factor_max(Duration base, double factor, Duration max) {
+SessionPolicy with_base_factor_max(Duration base, double factor, Duration max) {
     SessionPolicySettings s;
     s.base_delay = base;
     s.factor = factor;
     s.max_delay = max;
-    return s;
+    return SessionPolicy::create(s, std::nullopt).value();
 }
 
-class NextDelay : public testing::TestWithParam<DelayCase> {};
-
-TEST_P(NextDelay, FollowsBackoffCapJitterRangeAndRounding) {
-    const DelayCase& c = GetParam();
-    const SessionPolicy policy = SessionPolicy::create(c.settings, std::nullopt).value();
-    const JitterSample jitter = JitterSample::from_value(c.jitter).value();
-    EXPECT_EQ(policy.next_delay(c.attempt, c.range, jitter), c.expected);
+TEST(NextDelay, FollowsBackoffCapJitterRangeAndRounding) {
+    struct Case {
+        const char* name;
+        std::uint32_t attempt;
+        std::optional<DelayRange> range;
+        double jitter;
+        Duration expected;
+    };
+    const Case cases[] = {
+        {"attempt0IsTheBase", 0, {}, 0.25, {0, 250'000'000}},
+        {"attempt5", 5, {}, 1.0, secs(16)},
+        {"attempt6IsCapped", 6, {}, 1.0, secs(30)},
+        {"attemptMaxGrowsToInfinity", UINT32_MAX, {}, 0.5, secs(15)},
+        {"rangeRaisesJitterZero", 9, DelayRange{secs(120), secs(120)}, 0.0, secs(120)},
+        {"rangeCuts", 9, DelayRange{secs(2), secs(3)}, 1.0, secs(3)},
+        {"invertedRangeTopIsTheLower", 9, DelayRange{secs(10), secs(5)}, 1.0, secs(10)},
+        {"halfwayRoundsToEven", 1, {}, 3.0 / 1024, {0, 2'929'688}},  // 2929687.5 ns
+    };
+    const SessionPolicy policy = SessionPolicy::defaults();
+    for (const Case& c : cases) {
+        const JitterSample jitter = JitterSample::from_value(c.jitter).value();
+        EXPECT_EQ(policy.next_delay(c.attempt, c.range, jitter), c.expected) << c.name;
+    }
+    const JitterSample half = JitterSample::from_value(0.5).value();
+    // Zero base times infinite growth is the max delay, not NaN.
+    EXPECT_EQ(with_base_factor_max({}, 1e200, secs(30)).next_delay(3, {}, half), secs(15));
+    // 2^64 seconds or more is the max delay.
+    EXPECT_EQ(with_base_factor_max(secs(1ULL << 62), 8, Duration::max())
+                  .next_delay(3, {}, JitterSample::from_value(1.0).value()),
+              Duration::max());
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Cases, NextDelay,
-    testing::Values(
-        DelayCase{"attempt0IsTheBase", 0, {}, 0.25, {0, 250'000'000}},
-        DelayCase{"attempt5", 5, {}, 1.0, secs(16)},
-        DelayCase{"attempt6IsCapped", 6, {}, 1.0, secs(30)},
-        DelayCase{"attemptMaxGrowsToInfinity", UINT32_MAX, {}, 0.5, secs(15)},
-        DelayCase{"rangeRaisesJitterZero", 9, DelayRange{secs(120), secs(120)}, 0.0, secs(120)},
-        DelayCase{"rangeCuts", 9, DelayRange{secs(2), secs(3)}, 1.0, secs(3)},
-        DelayCase{"invertedRangeTopIsTheLower", 9, DelayRange{secs(10), secs(5)}, 1.0, secs(10)},
-        DelayCase{"halfwayRoundsToEven", 1, {}, 3.0 / 1024, {0, 2'929'688}},  // 2929687.5 ns
-        DelayCase{"zeroBaseTimesInfiniteGrowthIsTheMax",
-                  3,
-                  {},
-                  0.5,
-                  secs(15),
-                  with_base_factor_max({}, 1e200, secs(30))},
-        DelayCase{"twoPow64OrMoreIsTheMaxDelay",
-                  3,
-                  {},
-                  1.0,
-                  Duration::max(),
-                  with_base_factor_max(secs(1ULL << 62), 8, Duration::max())}),
-    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(CooldownLadder, FloorsRangesAndTheirCeilings) {
     const SessionPolicy p = SessionPolicy::defaults();

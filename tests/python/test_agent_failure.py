@@ -6,13 +6,7 @@ import pytest
 
 import vorn_sdk_core as core
 
-
-def test_minimal_failure_has_fixed_key_order():
-    failure = core.AgentFailure("openai", "boom")
-    assert (failure.provider, failure.message, failure.code, failure.detail) == ("openai", "boom", None, None)
-    d = failure.to_dict()
-    assert list(d) == ["provider", "code", "message", "detail"]
-    assert d == {"provider": "openai", "code": None, "message": "boom", "detail": None}
+KEYS = ["provider", "code", "message", "detail"]
 
 
 @dataclasses.dataclass
@@ -21,31 +15,28 @@ class Point:
     y: float
 
 
-@pytest.mark.parametrize("detail,expected", [
-    ({"b": 1, "a": (2, 3.5)}, {"a": [2, 3.5], "b": 1}),
-    (Point(1, 2.0), {"x": 1, "y": 2.0}),
-    ([None, True, "s", float("nan")], [None, True, "s", None]),
-    (0, 0),
-    (2**64 - 1, 2**64 - 1),
+@pytest.mark.parametrize("code,detail,expected", [
+    (None, None, None),
+    ("E42", {"b": 1, "a": (2, 3.5)}, {"a": [2, 3.5], "b": 1}),
+    ("E42", Point(1, 2.0), {"x": 1, "y": 2.0}),
+    ("E42", [None, True, "s", float("nan")], [None, True, "s", None]),
+    ("E42", 0, 0),
+    ("E42", 2**64 - 1, 2**64 - 1),
 ])
-def test_detail_reads_back_as_fresh_json_values(detail, expected):
-    failure = core.AgentFailure("p", "m", "E42", detail=detail)
+def test_fields_dict_and_extension_forms(code, detail, expected):
+    failure = core.AgentFailure("p", "m", code, detail=detail)
     first = failure.detail
+    assert (failure.provider, failure.message, failure.code) == ("p", "m", code)
     assert first == expected and type(first) is type(expected)
     if isinstance(first, (dict, list)):
         assert first is not detail and list(first) == list(expected)
         first.clear()  # the caller's copy is theirs to change
         assert failure.detail == expected and failure.detail is not failure.detail
-    assert failure.to_dict()["detail"] == expected and failure.code == "E42"
-
-
-def test_extension_data_wraps_the_dict_form():
-    failure = core.AgentFailure("p", "m", code="c", detail={"k": [1]})
-    data = failure.to_extension_data()
-    assert len(data) == 1
-    (key, value), = data.items()
-    assert key.endswith("/failure") and key == "dev.vorn.sdk/failure"
-    assert value == failure.to_dict() and list(value) == ["provider", "code", "message", "detail"]
+    as_dict = failure.to_dict()
+    assert list(as_dict.items()) == list(zip(KEYS, ("p", code, "m", expected)))
+    assert failure.to_extension_data() == {"dev.vorn.sdk/failure": as_dict}
+    with pytest.raises(AttributeError):
+        failure.code = "x"
 
 
 class Plain:
@@ -66,10 +57,7 @@ def test_constructor_errors(args, kwargs, message):
     assert message in str(info.value) + "".join(getattr(info.value, "__notes__", []))
 
 
-def test_attributes_are_read_only_and_signature_documented():
-    failure = core.AgentFailure("p", "m")
-    with pytest.raises(AttributeError):
-        failure.code = "x"
+def test_documentation():
     assert core.AgentFailure.__text_signature__ == "(provider, message, code=None, detail=None)"
     assert core.AgentFailure.__doc__ == "One agent-provider failure, surfaced verbatim rather than classified."
     assert core.AgentFailure.to_extension_data.__doc__ == (

@@ -1,8 +1,9 @@
-"""ClaimRegistry: claims, completed sets, eligibility and delivery facts."""
+"""ClaimRegistry: claims, completed sets, eligibility and delivery facts; the constructor bounds and
+documentation of the registries and the retry tracker."""
 
 import pytest
 
-from vorn_sdk_core import ClaimRegistry, RetryTracker
+from vorn_sdk_core import ClaimRegistry, DecisionRegistry, RetryTracker
 
 FACT_NAMES = "`self_echo`, `durably_processed`, `durably_failed`, `allow_failed_retry`"
 
@@ -30,8 +31,7 @@ def registry_with(states, tracker):
     ((), {"durably_failed": True, "allow_failed_retry": False}, "failed"),
     (("exhausted",), {"durably_failed": True, "allow_failed_retry": False}, "exhausted"),
     (("inflight",), {"durably_failed": True, "allow_failed_retry": False}, "failed"),
-    (("inflight",), {"allow_failed_retry": False}, "inflight"),
-    (("inflight",), {"self_echo": False, "durably_processed": False}, "inflight"),
+    (("inflight",), {"self_echo": False, "allow_failed_retry": False}, "inflight"),
 ])
 def test_eligibility_precedence(states, facts, expected):
     tracker = RetryTracker()
@@ -52,16 +52,8 @@ def test_guarded_claim_claims_only_when_runnable():
     registry.release("r", "m")
     assert registry.inflight_ids("r") == [] and registry.inflight_ids("s") == ["m"]
     assert registry.try_claim("r", "m") is True
-
-
-def test_eligibility_refreshes_the_completed_id():
-    registry = ClaimRegistry(max_completed=2)
-    for m in "ab":
-        registry.remember_completed("r", m)
-    assert registry.delivery_eligibility("r", "a", RetryTracker(), durably_processed=True) \
-        == "completed"
-    registry.remember_completed("r", "c")
-    assert registry.completed_ids("r") == ["a", "c"]
+    # named arguments still bind beside the facts
+    assert registry.guarded_claim(self_echo=True, retry_tracker=tracker, message_id="m", room_id="q") == "self"
 
 
 @pytest.mark.parametrize("script,expected", [
@@ -69,27 +61,25 @@ def test_eligibility_refreshes_the_completed_id():
     ("+a +b +c ?b +d", ["b", "d"]),
     ("+a +b +a", ["b", "a"]),
     ("+a +b ?x +c", ["b", "c"]),
+    ("+a +b !a +c", ["a", "c"]),  # eligibility with a durable fact refreshes too
     ("+a +b -r +c", ["c"]),
+    ("+a +b +c =s:a", ["b", "c"]),  # sets are per room
 ])
 def test_completed_set_keeps_the_most_recent(script, expected):
     registry = ClaimRegistry(max_completed=2)
-    for op in script.split():
-        if op[0] == "+":
-            registry.remember_completed("r", op[1:])
-        elif op[0] == "?":
-            registry.is_completed("r", op[1:])
+    for op, arg in ((op[0], op[1:]) for op in script.split()):
+        if op == "+":
+            registry.remember_completed("r", arg)
+        elif op == "?":
+            registry.is_completed("r", arg)
+        elif op == "!":
+            registry.delivery_eligibility("r", arg, RetryTracker(), durably_processed=True)
+        elif op == "=":
+            registry.remember_completed(*arg.split(":"))
         else:
-            registry.discard_completed(op[1:])
+            registry.discard_completed(arg)
     assert registry.completed_ids("r") == expected
     assert registry.is_completed("r", "a") is ("a" in expected)
-
-
-def test_completed_sets_are_bounded_per_room():
-    registry = ClaimRegistry(max_completed=1)
-    registry.remember_completed("r", "m")
-    registry.remember_completed("s", "m")
-    assert registry.completed_ids("r") == ["m"] and registry.completed_ids("unknown") == []
-    assert registry.max_completed == 1 and ClaimRegistry().max_completed == 500
 
 
 def test_remember_completed_drops_pending_but_not_the_claim():
@@ -99,7 +89,7 @@ def test_remember_completed_drops_pending_but_not_the_claim():
     registry.record_ack_retry("r", "m")
     registry.remember_completed("r", "m")
     assert not registry.is_ack_pending("r", "m") and registry.pending_ack("r", "m") is None
-    assert registry.inflight_ids("r") == ["m"]
+    assert registry.inflight_ids("r") == ["m"] and registry.completed_ids("unknown") == []
     assert registry.record_ack_retry("r", "m") == 1
 
 
@@ -124,41 +114,63 @@ def test_bad_facts_change_nothing(method, facts, message):
     assert registry.inflight_ids("r") == []
 
 
-@pytest.mark.parametrize("args", [(1, "m", RetryTracker()), ("r", "m", ClaimRegistry()),
-                                  ("r", "m", RetryTracker(), True)])
-def test_argument_types(args):
-    with pytest.raises(TypeError):
-        ClaimRegistry().guarded_claim(*args)
-
-
-def test_named_arguments_still_bind_beside_the_facts():
-    registry, tracker = ClaimRegistry(), RetryTracker()
-    with pytest.raises(TypeError, match="multiple values for argument 'room_id'"):
-        registry.guarded_claim("r", "m", tracker, room_id="r")
-    assert registry.guarded_claim(self_echo=True, retry_tracker=tracker, message_id="m",
-                                  room_id="r") == "self"
-
-
-@pytest.mark.parametrize("value,error,message", [
-    (0, ValueError, "`max_completed` must be an integer between 1 and 4294967295, got 0"),
-    (2**32, ValueError,
-     "`max_completed` must be an integer between 1 and 4294967295, got 4294967296"),
-    (-5, ValueError, "`max_completed` must be an integer between 1 and 4294967295, got -5"),
-    ("3", TypeError, None),
+@pytest.mark.parametrize("args,kwargs,message", [
+    ((1, "m", RetryTracker()), {}, ""), (("r", "m", ClaimRegistry()), {}, ""),
+    (("r", "m", RetryTracker(), True), {}, ""),
+    (("r", "m", RetryTracker()), {"room_id": "r"}, "multiple values for argument 'room_id'"),
 ])
-def test_constructor_rejects(value, error, message):
+def test_argument_errors(args, kwargs, message):
+    with pytest.raises(TypeError, match=message):
+        ClaimRegistry().guarded_claim(*args, **kwargs)
+
+
+def bounds(name, low, got):
+    return f"`{name}` must be an integer between {low} and 4294967295, got {got}"
+
+
+@pytest.mark.parametrize("cls,args,kwargs,error,message", [
+    (ClaimRegistry, (), {"max_completed": 0}, ValueError, bounds("max_completed", 1, 0)),
+    (ClaimRegistry, (), {"max_completed": 2**32}, ValueError, bounds("max_completed", 1, 2**32)),
+    (ClaimRegistry, (), {"max_completed": -5}, ValueError, bounds("max_completed", 1, -5)),
+    (ClaimRegistry, (), {"max_completed": "3"}, TypeError, None),
+    (RetryTracker, (), {"max_tracked": 0}, ValueError, bounds("max_tracked", 1, 0)),
+    (RetryTracker, (), {"max_retries": -1}, ValueError, bounds("max_retries", 0, -1)),
+    (RetryTracker, (), {"max_retries": 2**32}, ValueError, bounds("max_retries", 0, 2**32)),
+    (RetryTracker, (), {"max_retries": 2.0}, TypeError, None),
+    (RetryTracker, (), {"max_tracked": "1"}, TypeError, None),
+    (DecisionRegistry, (), {"max_pending": 0}, ValueError, bounds("max_pending", 1, 0)),
+    (DecisionRegistry, (), {"max_pending": 2**32}, ValueError, bounds("max_pending", 1, 2**32)),
+    (DecisionRegistry, (), {"max_pending": -1}, OverflowError, None),
+    (DecisionRegistry, (), {"seed": 2**64}, OverflowError, None),
+    (DecisionRegistry, (), {"seed": "1"}, TypeError, None),
+    (DecisionRegistry, (), {"max_pending": 1.5}, TypeError, None),
+    (DecisionRegistry, (2,), {}, TypeError, None),  # keyword-only
+])
+def test_constructor_rejects(cls, args, kwargs, error, message):
     with pytest.raises(error) as info:
-        ClaimRegistry(max_completed=value)
-    if message:
-        assert str(info.value) == message
+        cls(*args, **kwargs)
+    assert message is None or str(info.value) == message
 
 
-def test_doc_strings():
-    assert ClaimRegistry.__text_signature__ == "(max_completed=...)"
-    assert ClaimRegistry.try_claim.__doc__ is None
-    assert ClaimRegistry.guarded_claim.__text_signature__ == (
-        "($self, room_id, message_id, retry_tracker, *, self_echo=False, "
-        "durably_processed=False, durably_failed=False, allow_failed_retry=True)")
-    assert ClaimRegistry.park_ack.__doc__ == (
-        "Mark a pending entry parked for `reason`; `False` when nothing is\n"
-        "pending for the message.")
+def test_limits_read_back():
+    assert (ClaimRegistry().max_completed, ClaimRegistry(max_completed=1).max_completed) == (500, 1)
+    assert (RetryTracker().max_retries, RetryTracker(max_retries=2**32 - 1).max_retries) == (1, 2**32 - 1)
+    assert DecisionRegistry(max_pending=2**32 - 1, seed=0).max_pending == 2**32 - 1
+
+
+@pytest.mark.parametrize("obj,signature,doc", [
+    (ClaimRegistry, "(max_completed=...)", ...),
+    (ClaimRegistry.try_claim, ..., None),
+    (ClaimRegistry.guarded_claim,
+     "($self, room_id, message_id, retry_tracker, *, self_echo=False, durably_processed=False, "
+     "durably_failed=False, allow_failed_retry=True)", ...),
+    (ClaimRegistry.park_ack, ...,
+     "Mark a pending entry parked for `reason`; `False` when nothing is\npending for the message."),
+    (RetryTracker, "(max_retries=..., max_tracked=...)",
+     "Per-message retry budget: bounded attempt/failure tracking plus\n`discard_attempt` for a cycle "
+     "the caller's own control signal aborted\nbefore it ran the handler."),
+    (RetryTracker.record_attempt, ..., None),
+])
+def test_documentation(obj, signature, doc):
+    assert signature is ... or obj.__text_signature__ == signature
+    assert doc is ... or obj.__doc__ == doc

@@ -11,33 +11,27 @@ Outcome = core.ClaimOutcome
 MASK = 2**64 - 1
 
 
-def reference_tokens(seed):
+def reference_tokens(seed, n):
     """An independent SplitMix64: the low 32 bits of each output as eight hex digits."""
-    state = seed
-    while True:
-        state = (state + 0x9E3779B97F4A7C15) & MASK
-        z = state
-        z = ((z ^ (z >> 30)) * 0xBF58476D1CE4E5B9) & MASK
+    tokens = []
+    for _ in range(n):
+        seed = (seed + 0x9E3779B97F4A7C15) & MASK
+        z = ((seed ^ (seed >> 30)) * 0xBF58476D1CE4E5B9) & MASK
         z = ((z ^ (z >> 27)) * 0x94D049BB133111EB) & MASK
-        yield format((z ^ (z >> 31)) & 0xFFFFFFFF, "08x")
+        tokens.append(format((z ^ (z >> 31)) & 0xFFFFFFFF, "08x"))
+    return tokens
 
 
-def first_tokens(seed, n):
-    tokens = reference_tokens(seed)
-    return [next(tokens) for _ in range(n)]
-
-
-@pytest.mark.parametrize("seed", [0, 1, 0xDEADBEEF, MASK])
+@pytest.mark.parametrize("seed", [0, 0xDEADBEEF, MASK])
 def test_minted_tokens_follow_splitmix64(seed):
     a, b = core.DecisionRegistry(seed=seed), core.DecisionRegistry(seed=seed)
     minted = [a.register_minted("room")[0] for _ in range(6)]
-    assert minted == first_tokens(seed, 6)
-    assert [b.register_minted()[0] for _ in range(6)] == minted
+    assert minted == reference_tokens(seed, 6) == [b.register_minted()[0] for _ in range(6)]
     assert all(re.fullmatch(r"[0-9a-f]{8}", t) for t in minted)
 
 
 def test_minting_skips_a_token_already_taken_by_a_key():
-    t0, t1, t2 = first_tokens(42, 3)
+    t0, t1, t2 = reference_tokens(42, 3)
     r = core.DecisionRegistry(seed=42)
     assert r.register_keyed(t0) == (t0, 0)
     assert r.register_minted() == (t1, 1)
@@ -46,39 +40,16 @@ def test_minting_skips_a_token_already_taken_by_a_key():
 
 
 def test_seed_comes_from_os_urandom_little_endian(monkeypatch):
-    monkeypatch.setattr(os, "urandom", lambda n: bytes([1, 2, 3, 4, 5, 6, 7, 8][:n]))
-    assert core.DecisionRegistry().register_minted()[0] == first_tokens(0x0807060504030201, 1)[0]
+    monkeypatch.setattr(os, "urandom", lambda n: bytes(range(1, 9))[:n])
+    assert core.DecisionRegistry().register_minted()[0] == reference_tokens(0x0807060504030201, 1)[0]
     monkeypatch.setattr(os, "urandom", lambda n: 1 / 0)
     with pytest.raises(ZeroDivisionError):
         core.DecisionRegistry()
-    core.DecisionRegistry(seed=0)  # an explicit seed never asks
-
-
-@pytest.mark.parametrize("kwargs,error,message", [
-    ({"max_pending": 0}, ValueError, "`max_pending` must be an integer between 1 and 4294967295, got 0"),
-    ({"max_pending": 2**32}, ValueError, "got 4294967296"),
-    ({"max_pending": -1}, OverflowError, None),
-    ({"seed": 2**64}, OverflowError, None),
-    ({"seed": "1"}, TypeError, None),
-    ({"max_pending": 1.5}, TypeError, None),
-])
-def test_constructor_range_and_type_errors(kwargs, error, message):
-    with pytest.raises(error) as info:
-        core.DecisionRegistry(**kwargs)
-    if message:
-        assert message in str(info.value)
-
-
-def test_constructor_is_keyword_only():
-    with pytest.raises(TypeError):
-        core.DecisionRegistry(2)
-    assert core.DecisionRegistry(max_pending=4294967295).max_pending == 4294967295
-    assert core.DecisionRegistry(seed=1).max_pending is None
+    assert core.DecisionRegistry(seed=1).max_pending is None  # an explicit seed never asks
 
 
 # Each call names the registered token unless it gives its own.
 @pytest.mark.parametrize("calls,expected", [
-    ([("try_claim", 0)], [Outcome.Claimed]),
     ([("try_claim", 0), ("try_claim", 0)], [Outcome.Claimed, Outcome.AlreadyClaimed]),
     ([("try_claim", 1)], [Outcome.Stale]),
     ([("withdraw", 0), ("try_claim", 0)], [True, Outcome.Stale]),
@@ -91,13 +62,11 @@ def test_constructor_is_keyword_only():
 def test_claim_withdraw_forget(calls, expected):
     r = core.DecisionRegistry(seed=9)
     token, ticket = r.register_minted()
-    assert ticket == 0
     results = [getattr(r, name)(other[0] if other else token, t) for name, t, *other in calls]
-    assert results == expected
-    assert all(a is b for a, b in zip(results, expected))
+    assert ticket == 0 and all(a is b for a, b in zip(results, expected, strict=True))
 
 
-def test_rekeying_an_unclaimed_ask_stales_the_old_ticket_in_place():
+def test_rekeying_stales_an_unclaimed_ask_in_place_and_refuses_a_claimed_one():
     r = core.DecisionRegistry(seed=1)
     r.register_keyed("k")
     later = r.register_minted()[0]
@@ -105,39 +74,26 @@ def test_rekeying_an_unclaimed_ask_stales_the_old_ticket_in_place():
     assert (r.try_claim("k", 0), r.withdraw("k", 0), r.forget("k", 0)) == (Outcome.Stale, False, False)
     assert r.unclaimed() == ["k", later]
     assert r.try_claim("k", 2) is Outcome.Claimed
-
-
-def test_rekeying_a_claimed_ask_is_refused_without_taking_a_ticket():
-    r = core.DecisionRegistry(seed=1)
-    r.register_keyed("k")
-    r.try_claim("k", 0)
-    assert r.register_keyed("k") is None
-    assert r.try_claim("k", 0) is Outcome.AlreadyClaimed
-    assert r.register_minted()[1] == 1
+    assert r.register_keyed("k") is None  # claimed: refused without taking a ticket
+    assert r.try_claim("k", 2) is Outcome.AlreadyClaimed
+    assert r.register_minted()[1] == 3
 
 
 def test_views_ignore_claimed_asks_and_keep_registration_order():
     r = core.DecisionRegistry(seed=3)
-    a = r.register_minted("r1")
-    b = r.register_minted("r2")
+    a, b = r.register_minted("r1"), r.register_minted("r2")
     r.register_keyed("k")
     d = r.register_minted("r1")
     r.try_claim(*a)
-    assert r.unclaimed() == [b[0], "k", d[0]]
-    assert r.unclaimed_in_room("r1") == [d[0]]
-    assert r.unclaimed_in_room("k") == []
-    assert r.unclaimed_count() == 3
+    assert r.unclaimed() == [b[0], "k", d[0]] and r.unclaimed_count() == 3
+    assert (r.unclaimed_in_room("r1"), r.unclaimed_in_room("k")) == ([d[0]], [])
     assert r.oldest_unclaimed() == b[0]
     r.cancel_all()
     assert (r.unclaimed(), r.unclaimed_count(), r.oldest_unclaimed()) == ([], 0, None)
 
 
 @pytest.mark.parametrize("max_pending,asks,claimed,evicted,left", [
-    (2, 2, 0, 0, 1),
-    (2, 1, 0, None, 1),
-    (2, 2, 2, None, 2),
-    (2, 3, 1, 1, 2),
-    (None, 5, 0, None, 5),
+    (2, 2, 0, 0, 1), (2, 1, 0, None, 1), (2, 2, 2, None, 2), (2, 3, 1, 1, 2), (None, 5, 0, None, 5),
 ])
 def test_evict_oldest(max_pending, asks, claimed, evicted, left):
     r = core.DecisionRegistry(max_pending=max_pending, seed=4)
@@ -160,58 +116,33 @@ def test_cancel_room_splits_by_claim_and_spares_the_rest():
     assert cancelled.unclaimed is not cancelled.unclaimed
     with pytest.raises(TypeError):
         core.CancelledDecisions()
-    assert r.unclaimed() == [other[0], "room"]
     assert r.try_claim(*a) is Outcome.Stale
     everything = r.cancel_all()
     assert (everything.unclaimed, everything.claimed) == ([other[0], "room"], [])
 
 
-class Reentrant:
-    """A ticket whose conversion calls back into the registry that is converting it."""
-
-    def __init__(self, callback):
-        self.callback = callback
-
-    def __index__(self):
-        self.callback()
-        return 0
-
-
 @pytest.mark.parametrize("inner,message", [
     (lambda r: r.register_minted(), "Already borrowed"),
-    (lambda r: r.unclaimed(), "Already mutably borrowed"),
     (lambda r: r.max_pending, "Already mutably borrowed"),
 ])
 def test_reentry_during_a_change_is_refused(inner, message):
     r = core.DecisionRegistry(seed=0)
     token, _ = r.register_minted()
+    reentrant = type("Reentrant", (), {"__index__": lambda self: (inner(r), 0)[1]})()  # a ticket calling back
     with pytest.raises(RuntimeError, match=message):
-        r.try_claim(token, Reentrant(lambda: inner(r)))
-    assert r.try_claim(token, 0) is Outcome.Claimed
-    assert r.unclaimed_count() == 0
+        r.try_claim(token, reentrant)
+    assert r.try_claim(token, 0) is Outcome.Claimed and r.unclaimed_count() == 0
 
 
 @pytest.mark.parametrize("senders,sender,expected", [
-    (None, None, True),
-    (None, "anyone", True),
-    (set(), "a", False),
-    (frozenset(), None, False),
-    ({"a", "b"}, "a", True),
-    (frozenset({"a"}), "A", False),
-    ({"a"}, None, False),
-    ({"é"}, "é", True),
+    (None, None, True), (None, "anyone", True), (set(), "a", False), (frozenset(), None, False),
+    ({"a", "b"}, "a", True), (frozenset({"a"}), "A", False), ({"a"}, None, False), ({"é"}, "é", True),
+    (["a"], "a", TypeError), ({"a": 1}, "a", TypeError), ({"a", 1}, "a", TypeError),
+    ({"a"}, 1, TypeError), (None, 1, TypeError),
 ])
 def test_is_authorized_sender(senders, sender, expected):
-    assert core.is_authorized_sender(senders, sender) is expected
-
-
-@pytest.mark.parametrize("senders,sender", [
-    (["a"], "a"),
-    ({"a": 1}, "a"),
-    ({"a", 1}, "a"),
-    ({"a"}, 1),
-    (None, 1),
-])
-def test_is_authorized_sender_type_errors(senders, sender):
-    with pytest.raises(TypeError):
-        core.is_authorized_sender(senders, sender)
+    if expected is TypeError:
+        with pytest.raises(TypeError):
+            core.is_authorized_sender(senders, sender)
+    else:
+        assert core.is_authorized_sender(senders, sender) is expected

@@ -6,50 +6,37 @@ import vorn_sdk_core as core
 
 S = core.MemorySystem
 T = core.MemoryType
+SENSORY, OTHER = "iconic, echoic, haptic", "episodic, semantic, procedural"
 
 
-@pytest.mark.parametrize("system,memory_type", [
-    (S.Sensory, T.Haptic),
-    ("sensory", "iconic"),
-    ("long_term", "procedural"),
-    ("working", "episodic"),
-    (S.Working, "semantic"),
-    ("long_term", T.Episodic),
-])
-def test_admitted_combinations(system, memory_type):
-    assert core.validate_memory_type_for_system(system, memory_type) is None
-
-
-def invalid(path, message):
-    return (path, "invalid_value", message)
+def wrong_type(memory_type, system, allowed):
+    return ("type", "invalid_value",
+            f"type `{memory_type}` is not valid for system `{system}`; expected one of: {allowed}")
 
 
 @pytest.mark.parametrize("system,memory_type,issues", [
-    ("sensory", "episodic", [invalid(
-        "type", "type `episodic` is not valid for system `sensory`; "
-        "expected one of: iconic, echoic, haptic")]),
-    (S.Working, T.Iconic, [invalid(
-        "type", "type `iconic` is not valid for system `working`; "
-        "expected one of: episodic, semantic, procedural")]),
-    ("long_term", "haptic", [invalid(
-        "type", "type `haptic` is not valid for system `long_term`; "
-        "expected one of: episodic, semantic, procedural")]),
-    ("Sensory", "iconic", [invalid("system", "unknown memory system `Sensory`")]),
-    ("working", "dream", [invalid("type", "unknown memory type `dream`")]),
-    (" working", " dream", [invalid("system", "unknown memory system ` working`"),
-                            invalid("type", "unknown memory type ` dream`")]),
+    (S.Sensory, T.Haptic, None),
+    ("sensory", "iconic", None),
+    ("long_term", "procedural", None),
+    ("working", "episodic", None),
+    (S.Working, "semantic", None),
+    ("long_term", T.Episodic, None),
+    ("sensory", "episodic", [wrong_type("episodic", "sensory", SENSORY)]),
+    (S.Working, T.Iconic, [wrong_type("iconic", "working", OTHER)]),
+    ("long_term", "haptic", [wrong_type("haptic", "long_term", OTHER)]),
+    ("Sensory", "iconic", [("system", "invalid_value", "unknown memory system `Sensory`")]),
+    ("working", "dream", [("type", "invalid_value", "unknown memory type `dream`")]),
+    (" working", " dream", [("system", "invalid_value", "unknown memory system ` working`"),
+                            ("type", "invalid_value", "unknown memory type ` dream`")]),
 ])
-def test_rejected_combinations(system, memory_type, issues):
+@pytest.mark.parametrize("trace", [None, "trace-3"])
+def test_combinations(system, memory_type, issues, trace):
+    if issues is None:
+        assert core.validate_memory_type_for_system(system, memory_type, trace_context=trace) is None
+        return
     with pytest.raises(ValueError) as info:
-        core.validate_memory_type_for_system(system, memory_type)
-    assert list(info.value.issues) == issues
-    assert info.value.trace_context is None
-
-
-def test_trace_context_is_carried_into_the_error():
-    with pytest.raises(ValueError) as info:
-        core.validate_memory_type_for_system("x", "iconic", trace_context="trace-3")
-    assert info.value.trace_context == "trace-3"
+        core.validate_memory_type_for_system(system, memory_type, trace_context=trace)
+    assert list(info.value.issues) == issues and info.value.trace_context == trace
 
 
 @pytest.mark.parametrize("args,message", [

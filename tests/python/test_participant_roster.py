@@ -19,16 +19,21 @@ class Unconvertible:
     pass
 
 
-def test_add_reads_known_fields_drops_others_and_merges_in_place():
+def test_add_and_set_all_merge_known_fields_and_drop_the_rest():
     roster = core.ParticipantRoster()
-    assert roster.add({"id": "a", "name": "Ann", "extra": [1], "handle": None}) is True
+    assert roster.add({"id": "a", "name": "Ann", "extra": [1], "handle": "@ann"}) is True
     assert roster.add(row("b")) is True
-    assert roster.list() == [row("a", "Ann"), row("b")]
+    assert roster.list() == [row("a", "Ann", handle="@ann"), row("b")]
     assert list(roster.list()[0]) == list(FIELDS)
-    assert roster.add({"id": "a", "name": "", "type": "human"}) is False
-    assert roster.list()[0] == row("a", "Ann", "human")
+    assert roster.add({"id": "a", "name": "", "type": "human"}) is False  # empty keeps the old
     assert roster.add({"id": "a", "name": "Anna"}) is False
-    assert roster.list() == [row("a", "Anna", "human"), row("b")]
+    assert roster.list() == [row("a", "Anna", "human", "@ann"), row("b")]
+    assert roster.remove("zz") is False and roster.remove("b") is True
+    roster.set_all(iter([{"id": "c"}, {"id": "a", "name": "", "type": "bot"}]))
+    assert roster.list() == [row("c"), row("a", "Anna", "bot", "@ann")]
+    for bad in ({"participants": 5}, {"participants": [row("a")], "trace_context": 1}):
+        with pytest.raises(TypeError):
+            roster.set_all(**bad)
 
 
 @pytest.mark.parametrize("participant,message", [
@@ -52,9 +57,7 @@ def test_malformed_participants_raise_type_error_and_change_nothing(participant,
 
 
 @pytest.mark.parametrize("ids,issues", [
-    ("ABA", [(2, "A")]),
-    ("AAA", [(1, "A"), (2, "A")]),
-    ("ABBA", [(2, "B"), (3, "A")]),
+    ("ABA", [(2, "A")]), ("AAA", [(1, "A"), (2, "A")]), ("ABBA", [(2, "B"), (3, "A")]),
 ])
 def test_duplicate_ids_reject_the_whole_snapshot(ids, issues):
     roster = core.ParticipantRoster()
@@ -72,12 +75,8 @@ def raising():
 
 
 @pytest.mark.parametrize("provider,explicit,expected", [
-    (None, None, None),
-    (None, "t-x", "t-x"),
-    (lambda: "t-p", None, "t-p"),
-    (lambda: "t-p", "t-x", "t-x"),
-    (raising, None, None),
-    (lambda: 42, None, None),
+    (None, None, None), (None, "t-x", "t-x"), (lambda: "t-p", None, "t-p"), (lambda: "t-p", "t-x", "t-x"),
+    (raising, None, None), (lambda: 42, None, None),
     (lambda: "\ud800", None, None),  # a str without a UTF-8 form
     (7, None, None),  # not callable: only noticed when called
 ])
@@ -105,40 +104,26 @@ def test_provider_runs_whenever_no_context_is_given_and_may_not_reenter():
     assert len(calls) == 2 and roster.list() == [row("b")]
 
 
-def test_set_all_merges_known_fields_and_drops_absent_participants():
-    roster = core.ParticipantRoster()
-    roster.add(row("a", "Ann", handle="@ann"))
-    roster.add(row("b", "Bob"))
-    roster.set_all(iter([{"id": "c"}, {"id": "a", "name": "", "type": "bot"}]))
-    assert roster.list() == [row("c"), row("a", "Ann", "bot", "@ann")]
-    for bad in ({"participants": 5}, {"participants": [row("a")], "trace_context": 1}):
-        with pytest.raises(TypeError):
-            roster.set_all(**bad)
-
-
-def test_changed_tracks_membership_order_and_fields_since_mark_sent():
+# Each case starts from a sent roster [a "A", b "B"].
+@pytest.mark.parametrize("steps,changed", [
+    ([("add", {"id": "a", "name": ""})], False),
+    ([("remove", "zz")], False),
+    ([("set_all", [row("a"), row("b")])], False),
+    ([("remove", "a")], True),
+    ([("remove", "a"), ("add", row("a", "A"))], True),  # order counts
+    ([("remove", "b"), ("add", row("b", "B"))], False),  # last before, last again
+    ([("remove", "b"), ("add", row("b", ""))], True),  # an empty name is not an absent one
+])
+def test_changed_since_mark_sent(steps, changed):
     roster = core.ParticipantRoster()
     assert roster.changed() is True
     roster.mark_sent()
     assert roster.changed() is False
-    for p in (row("a", "A"), row("b", "B")):
-        roster.add(p)
+    roster.set_all([row("a", "A"), row("b", "B")])
     roster.mark_sent()
-    assert roster.add({"id": "a", "name": ""}) is False and roster.changed() is False
-    assert roster.remove("zz") is False and roster.changed() is False
-    roster.set_all([row("a"), row("b")])
-    assert roster.changed() is False
-    assert roster.remove("a") is True and roster.changed() is True
-    roster.add(row("a", "A"))
-    assert roster.list() == [row("b", "B"), row("a", "A")] and roster.changed() is True
-    roster.remove("a")
-    roster.mark_sent()
-    roster.remove("b")
-    roster.add(row("b", "B"))  # last before, last again
-    assert roster.changed() is False
-    roster.remove("b")
-    roster.add(row("b", ""))  # an empty name is not an absent one
-    assert roster.changed() is True
+    for name, arg in steps:
+        getattr(roster, name)(arg)
+    assert roster.changed() is changed
 
 
 def test_provider_cycle_is_collected():

@@ -9,76 +9,53 @@ DIFFERENT = ("error", "invalid_value", "the message already has a different pend
 FINISHED = {"kind": "finished"}
 
 
-def settlement(token, status, continuation=FINISHED, error=None, parked=None):
-    view = {"token": token, "status": status}
-    if error is not None:
-        view["error"] = error
-    view.update(parked=parked, continuation=continuation)
-    return view
+def settlement(token, status, continuation=FINISHED, error=None):
+    view = {"token": token, "status": status} | ({} if error is None else {"error": error})
+    return view | {"parked": None, "continuation": continuation}
 
 
-def raises_issue(issue, call, *args, trace=None):
-    with pytest.raises(ValueError) as info:
-        call(*args, trace_context=trace)
-    assert info.value.issues == (issue,) and info.value.trace_context == trace
+FAILED_X, PROCESSED = ("remember_failed_ack_pending", "x"), ("record_processed_settlement",)
 
 
-def test_record_processed_is_idempotent_and_keeps_its_intent():
-    registry, tracker = ClaimRegistry(), RetryTracker()
-    first = registry.record_processed_settlement("r", "m")
-    assert first == settlement("0", "processed")
-    assert list(first) == ["token", "status", "parked", "continuation"]
-    assert registry.record_processed_settlement("r", "m") == first
-    raises_issue(DIFFERENT, registry.record_failed_settlement, "r", "m", "boom", tracker, True,
-                 trace="t-1")
-    assert registry.record_processed_settlement("s", "m")["token"] == "1"
-    assert registry.pending_settlement("r", "m") == first
-
-
-@pytest.mark.parametrize("first,second", [
-    (("remember_ack_pending",), ("record_processed_settlement",)),
-    (("remember_failed_ack_pending", "x"), ("remember_failed_ack_pending", "x")),
-    (("remember_failed_ack_pending", "x"), ("record_failed_settlement", "x", RetryTracker(), True)),
-    (("remember_failed_ack_pending", "x"), ("remember_ack_pending",)),
+@pytest.mark.parametrize("first,second,same", [
+    (PROCESSED, PROCESSED, True),
+    (("remember_ack_pending",), PROCESSED, True),
+    (FAILED_X, FAILED_X, True),
+    (FAILED_X, ("record_failed_settlement", "x", RetryTracker(), True), True),
+    (FAILED_X, ("remember_ack_pending",), True),
+    (FAILED_X, ("remember_failed_ack_pending", "y"), False),
+    (("remember_ack_pending",), FAILED_X, False),
+    (FAILED_X, PROCESSED, False),
+    (PROCESSED, ("record_failed_settlement", "x", RetryTracker(), True), False),
+    (("record_failed_settlement", "x", RetryTracker(), False),
+     ("record_failed_settlement", "y", RetryTracker(), False), False),
 ])
-def test_same_intent_is_accepted_from_either_family(first, second):
+def test_a_second_intent_is_accepted_only_when_it_matches(first, second, same):
     registry = ClaimRegistry()
     getattr(registry, first[0])("r", "m", *first[1:])
     before = registry.pending_settlement("r", "m")
-    getattr(registry, second[0])("r", "m", *second[1:])
-    assert registry.pending_settlement("r", "m") == before
-    assert before["token"] == "0" and before["continuation"] == FINISHED
+    if same:
+        getattr(registry, second[0])("r", "m", *second[1:])
+    else:
+        with pytest.raises(ValueError) as info:
+            getattr(registry, second[0])("r", "m", *second[1:], trace_context="t-1")
+        assert info.value.issues == (DIFFERENT,) and info.value.trace_context == "t-1"
+    assert registry.pending_settlement("r", "m") == before and before["token"] == "0"
 
 
-@pytest.mark.parametrize("first,second", [
-    (("remember_failed_ack_pending", "x"), ("remember_failed_ack_pending", "y")),
-    (("remember_ack_pending",), ("remember_failed_ack_pending", "x")),
-    (("remember_failed_ack_pending", "x"), ("record_processed_settlement",)),
-    (("record_failed_settlement", "x", RetryTracker(), False),
-     ("record_failed_settlement", "y", RetryTracker(), False)),
+@pytest.mark.parametrize("max_retries,attempts,allow_retry,retry", [
+    (3, 2, True, True), (3, 2, False, False), (3, 3, True, False), (3, 0, True, True), (0, 0, True, False),
 ])
-def test_different_intent_is_refused(first, second):
-    registry = ClaimRegistry()
-    getattr(registry, first[0])("r", "m", *first[1:])
-    before = registry.pending_ack("r", "m")
-    raises_issue(DIFFERENT, getattr(registry, second[0]), "r", "m", *second[1:])
-    assert registry.pending_ack("r", "m") == before
-
-
-@pytest.mark.parametrize("max_retries,attempts,allow_retry,continuation", [
-    (3, 2, True, {"kind": "retry", "attempts": 2, "max_retries": 3}),
-    (3, 2, False, FINISHED),
-    (3, 3, True, FINISHED),
-    (3, 0, True, {"kind": "retry", "attempts": 0, "max_retries": 3}),
-    (0, 0, True, FINISHED),
-])
-def test_failed_settlement_continuation(max_retries, attempts, allow_retry, continuation):
+def test_settlement_views_and_continuation(max_retries, attempts, allow_retry, retry):
     tracker = RetryTracker(max_retries=max_retries)
     for _ in range(attempts):
         tracker.record_attempt("m")
-    view = ClaimRegistry().record_failed_settlement("r", "m", "e", tracker, allow_retry)
-    assert view == settlement("0", "failed", continuation, error="e")
-    assert list(view) == ["token", "status", "error", "parked", "continuation"]
+    registry = ClaimRegistry()
+    view = registry.record_failed_settlement("r", "m", "e", tracker, allow_retry)
+    continuation = {"kind": "retry", "attempts": attempts, "max_retries": max_retries} if retry else FINISHED
+    assert list(view.items()) == list(settlement("0", "failed", continuation, error="e").items())
+    processed = registry.record_processed_settlement("s", "m")
+    assert list(processed.items()) == list(settlement("1", "processed").items())
 
 
 def test_pending_views_and_parking():
@@ -98,12 +75,11 @@ def test_pending_views_and_parking():
         registry.park_ack("r", "m", "rejected")
 
 
-@pytest.mark.parametrize("token", ["1", "00"])
-def test_only_the_exact_token_confirms_or_parks(token):
+def test_only_the_exact_token_confirms_or_parks():
     registry, tracker = ClaimRegistry(), RetryTracker()
     registry.record_processed_settlement("r", "m")
-    assert registry.park_settlement("r", "m", token, ParkedReason.NotFound) is False
-    assert registry.confirm_settlement("r", "m", token, tracker) is False
+    assert registry.park_settlement("r", "m", "00", ParkedReason.NotFound) is False
+    assert registry.confirm_settlement("r", "m", "00", tracker) is False
     assert registry.confirm_settlement("s", "m", "0", tracker) is False
     assert registry.pending_ack("r", "m")["parked"] is None
     assert registry.park_settlement("r", "m", "0", ParkedReason.NotFound) is True
@@ -127,27 +103,32 @@ def test_unpark_and_retryable_are_per_room():
     assert registry.unpark_acks("empty") == 0 and registry.pending_ack_ids("empty") == []
 
 
-def test_ack_retry_counter_lives_until_completion_or_retry():
+def test_ack_retry_counter_is_per_room_and_ends_with_confirmation():
     registry, tracker = ClaimRegistry(), RetryTracker(max_retries=2)
     assert [registry.record_ack_retry("r", "m") for _ in range(3)] == [1, 2, 3]
     assert registry.record_ack_retry("s", "m") == 1
-    registry.remember_completed("r", "m")
-    assert registry.record_ack_retry("r", "m") == 1
     registry.record_failed_settlement("r", "n", "e", tracker, True)
     registry.record_ack_retry("r", "n")
     registry.confirm_settlement("r", "n", "0", tracker)
     assert registry.record_ack_retry("r", "n") == 1
 
 
-def test_confirmed_retry_can_exhaust_the_budget():
-    # The budget ran out between recording the retry and confirming it.
+@pytest.mark.parametrize("status", ["processed", "failed"])
+def test_confirmation_settles_the_attempt_state(status):
     registry, tracker = ClaimRegistry(), RetryTracker(max_retries=2)
     tracker.record_attempt("m")
-    registry.record_failed_settlement("r", "m", "e", tracker, True)
-    tracker.record_attempt("m")
+    if status == "processed":
+        registry.record_processed_settlement("r", "m")
+    else:
+        # A retry recorded while budget remained; it ran out before the confirmation.
+        registry.record_failed_settlement("r", "m", "e", tracker, True)
+        tracker.record_attempt("m")
     assert registry.confirm_settlement("r", "m", "0", tracker) is True
-    assert tracker.is_permanently_failed("m")
-    assert registry.delivery_eligibility("r", "m", tracker) == "exhausted"
+    assert tracker.is_permanently_failed("m") is (status == "failed")
+    if status == "processed":
+        assert tracker.record_attempt("m") == (1, False)  # attempts forgotten
+    else:
+        assert registry.delivery_eligibility("r", "m", tracker) == "exhausted"
 
 
 def test_message_life():
@@ -186,11 +167,3 @@ def test_message_life():
     registry.discard_completed("r")
     assert claim() == "exhausted"
     assert registry.confirm_settlement("r", "m", "1", tracker) is False
-
-
-def test_processed_confirmation_forgets_attempts():
-    registry, tracker = ClaimRegistry(), RetryTracker(max_retries=3)
-    tracker.record_attempt("m")
-    registry.record_processed_settlement("r", "m")
-    assert registry.confirm_settlement("r", "m", "0", tracker) is True
-    assert not tracker.is_permanently_failed("m") and tracker.record_attempt("m") == (1, False)

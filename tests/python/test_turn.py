@@ -17,15 +17,25 @@ NO_REPLY_DESCRIPTION = (
     "just one input, and is not called after you have sent a reply. A single reply may address "
     "several inputs. It is a complete turn, not an error; do not also send a message.")
 
+# The whole catalogue in order, by effect.
 CATALOGUE = (
-    "get_participants lookup_peers list_contacts list_contact_requests list_memories get_memory "
-    "list_room_files read_room_file list_tasks get_task get_task_history get_board send_event",
-    "add_participant remove_participant create_chatroom add_contact remove_contact "
-    "respond_contact_request store_memory supersede_memory archive_memory create_task update_task "
-    "set_board",
-    "send_message send_room_file",
-    "no_reply",
+    (E.Observe, "get_participants lookup_peers list_contacts list_contact_requests list_memories get_memory "
+     "list_room_files read_room_file list_tasks get_task get_task_history get_board send_event"),
+    (E.Act, "add_participant remove_participant create_chatroom add_contact remove_contact "
+     "respond_contact_request store_memory supersede_memory archive_memory create_task update_task set_board"),
+    (E.Reply, "send_message send_room_file"),
+    (E.Decline, "no_reply"),
 )
+NO_REPLY_TOOL = {
+    "name": "vorn_no_reply",
+    "description": NO_REPLY_DESCRIPTION,
+    "parameters": [{
+        "name": "reason",
+        "description": "Short note on why no reply is needed (kept in local logs only)",
+        "required": False,
+    }],
+}
+MISSING_REPLY = "The agent ended its turn without replying or calling vorn_no_reply, so nothing reached the room.\n"
 
 
 @pytest.mark.parametrize("steps,verdict,reply_settled", [
@@ -57,37 +67,14 @@ def test_record_takes_only_turn_effects(value):
     assert ledger.verdict() is V.MissingReply
 
 
-def test_tool_effects_are_the_whole_catalogue_in_order():
+def test_tool_catalogue_and_texts():
     effects = core.vorn_tool_effects()
-    expected = [("vorn_" + name, effect)
-                for names, effect in zip(CATALOGUE, [E.Observe, E.Act, E.Reply, E.Decline])
-                for name in names.split()]
-    assert len(effects) == 28
-    assert list(effects) == [name for name, _ in expected]
+    expected = [("vorn_" + name, effect) for effect, names in CATALOGUE for name in names.split()]
+    assert len(expected) == 28 and list(effects.items()) == expected
     assert all(effects[name] is effect for name, effect in expected)
-    assert core.vorn_tool_effects() is not effects
-
-
-def test_no_reply_tool():
     tool = core.no_reply_tool()
-    assert tool == {
-        "name": "vorn_no_reply",
-        "description": NO_REPLY_DESCRIPTION,
-        "parameters": [{
-            "name": "reason",
-            "description": "Short note on why no reply is needed (kept in local logs only)",
-            "required": False,
-        }],
-    }
-    assert list(tool) == ["name", "description", "parameters"]
+    assert tool == NO_REPLY_TOOL and list(tool) == ["name", "description", "parameters"]
     assert list(tool["parameters"][0]) == ["name", "description", "required"]
-    assert len(tool["description"]) == 658
-    tool["parameters"].clear()
-    assert len(core.no_reply_tool()["parameters"]) == 1
-
-
-def test_missing_reply_message():
-    text = core.missing_reply_message()
-    assert text == ("The agent ended its turn without replying or calling vorn_no_reply, "
-                    "so nothing reached the room.\n")
-    assert len(text) == 97
+    tool["parameters"].clear()  # every call hands out fresh values
+    assert core.no_reply_tool() == NO_REPLY_TOOL and core.vorn_tool_effects() is not effects
+    assert core.missing_reply_message() == MISSING_REPLY
