@@ -40,14 +40,6 @@ PyObject* shared_uint_getter(PyObject* self, void*) {
     });
 }
 
-Ref str_list(const std::vector<std::string_view>& items) {
-    Ref list = Ref::check(PyList_New(static_cast<Py_ssize_t>(items.size())));
-    for (std::size_t i = 0; i < items.size(); ++i) {
-        PyList_SetItem(list.get(), static_cast<Py_ssize_t>(i), make_str(items[i]).release());
-    }
-    return list;
-}
-
 // ---- RetryTracker
 
 constexpr auto kTrackerCtor =
@@ -70,9 +62,7 @@ Ref record_attempt(PyObject* self, const Arguments& args) {
     auto& obj = instance<RetryTracker>(self);
     ExclusiveAccess access(obj.flag);
     const AttemptOutcome outcome = obj.value->record_attempt(args.get<std::string_view>(0));
-    Ref attempts = make_uint(outcome.attempts);
-    Ref exhausted = make_bool(outcome.exhausted);
-    return Ref::check(PyTuple_Pack(2, attempts.get(), exhausted.get()));
+    return make_pair(make_uint(outcome.attempts), make_bool(outcome.exhausted));
 }
 
 // A tracker method that changes the id's state and returns nothing.
@@ -243,7 +233,7 @@ Ref release(PyObject* self, const Arguments& args) {
 
 Ref inflight_ids(PyObject* self, const Arguments& args) {
     return on_room<SharedAccess>(self, args, [](const ClaimRegistry& r, std::string_view room) {
-        return str_list(r.inflight_ids(room));
+        return make_str_list(r.inflight_ids(room));
     });
 }
 
@@ -262,7 +252,7 @@ Ref remember_completed(PyObject* self, const Arguments& args) {
 
 Ref completed_ids(PyObject* self, const Arguments& args) {
     return on_room<SharedAccess>(self, args, [](const ClaimRegistry& r, std::string_view room) {
-        return str_list(r.completed_ids(room));
+        return make_str_list(r.completed_ids(room));
     });
 }
 
@@ -415,7 +405,7 @@ Ref unpark_acks(PyObject* self, const Arguments& args) {
 
 Ref pending_ack_ids(PyObject* self, const Arguments& args) {
     return on_room<SharedAccess>(self, args, [](const ClaimRegistry& r, std::string_view room) {
-        return str_list(r.pending_ack_ids(room));
+        return make_str_list(r.pending_ack_ids(room));
     });
 }
 

@@ -84,9 +84,7 @@ BorrowFlag& flag(PyObject* self) {
 
 Ref registration(const std::optional<DecisionRegistry::Registration>& r) {
     if (!r) return none();
-    Ref token = make_str(r->token);
-    Ref ticket = make_uint(r->ticket);
-    return Ref::check(PyTuple_Pack(2, token.get(), ticket.get()));
+    return make_pair(make_str(r->token), make_uint(r->ticket));
 }
 
 Ref cancelled(CancelledDecisions result) {

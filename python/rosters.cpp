@@ -98,15 +98,9 @@ Ref resync_rooms(const RoomReconciliation& r) {
 }
 
 Ref admitting_rooms(const RoomReconciliation& r) {
-    Ref list = Ref::check(PyList_New(static_cast<Py_ssize_t>(r.admitting.size())));
-    for (std::size_t i = 0; i < r.admitting.size(); ++i) {
-        Ref id = make_str(r.admitting[i].first);
-        Ref ticket = make_uint(r.admitting[i].second);
-        PyObject* pair = PyTuple_Pack(2, id.get(), ticket.get());
-        if (!pair) throw_error_already_set();
-        PyList_SetItem(list.get(), static_cast<Py_ssize_t>(i), pair);
-    }
-    return list;
+    return make_list(r.admitting, [](const auto& room) {
+        return make_pair(make_str(room.first), make_uint(room.second));
+    });
 }
 
 PyMethodDef room_roster_methods[] = {
@@ -262,13 +256,7 @@ Ref set_all(PyObject* self, const Arguments& args) {
 Ref list_participants(PyObject* self, const Arguments&) {
     auto& obj = instance<ParticipantRoster>(self);
     SharedAccess access(obj.flag);
-    const auto& entries = obj.value->list();
-    Ref list = Ref::check(PyList_New(static_cast<Py_ssize_t>(entries.size())));
-    for (std::size_t i = 0; i < entries.size(); ++i) {
-        PyList_SetItem(list.get(), static_cast<Py_ssize_t>(i),
-                       participant_to_py(entries[i]).release());
-    }
-    return list;
+    return make_list(obj.value->list(), participant_to_py);
 }
 
 Ref changed(PyObject* self, const Arguments&) {

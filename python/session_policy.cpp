@@ -104,14 +104,10 @@ Ref dead_threshold_s(PyObject* self) {
 }
 
 Ref classification_to_py(const Classification& c) {
-    Ref range = none();
-    if (c.delay_range) {
-        Ref lower = make_float(c.delay_range->lower.seconds());
-        Ref upper = make_float(c.delay_range->upper.seconds());
-        range = Ref::check(PyTuple_Pack(2, lower.get(), upper.get()));
-    }
-    Ref terminal = make_bool(c.terminal);
-    return Ref::check(PyTuple_Pack(2, terminal.get(), range.get()));
+    Ref range = c.delay_range ? make_pair(make_float(c.delay_range->lower.seconds()),
+                                          make_float(c.delay_range->upper.seconds()))
+                              : none();
+    return make_pair(make_bool(c.terminal), range);
 }
 
 Ref classify_close_py(PyObject*, const Arguments& args) {

@@ -50,8 +50,7 @@ constexpr Impl exclusive = &call<ExclusiveAccess, Method>;
 using EstablishedOf = const SubscriptionFamily::Established& (Tracker::*)() const;
 
 Ref key_and_ticket(const std::string& key, SubscriptionTicket ticket) {
-    Ref k = make_str(key), t = make_uint(ticket);
-    return Ref::check(PyTuple_Pack(2, k.get(), t.get()));
+    return make_pair(make_str(key), make_uint(ticket));
 }
 
 Ref key_only(const std::string& key, SubscriptionTicket) {
@@ -63,13 +62,8 @@ template <EstablishedOf Established, Ref (*Item)(const std::string&, Subscriptio
 Ref established_list(PyObject* self, const Arguments&) {
     auto& obj = instance<Tracker>(self);
     SharedAccess access(obj.flag);
-    const auto& entries = (std::as_const(*obj.value).*Established)();
-    Ref list = Ref::check(PyList_New(static_cast<Py_ssize_t>(entries.size())));
-    Py_ssize_t i = 0;
-    for (const auto& [key, ticket] : entries) {
-        PyList_SetItem(list.get(), i++, Item(key, ticket).release());
-    }
-    return list;
+    return make_list((std::as_const(*obj.value).*Established)(),
+                     [](const auto& entry) { return Item(entry.first, entry.second); });
 }
 
 constexpr auto kCtor = function("SubscriptionTracker", "");

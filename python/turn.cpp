@@ -95,11 +95,7 @@ Ref parameter_dict(const ToolParameterSpec& parameter) {
 }
 
 Ref tool_dict(const ToolSpec& tool) {
-    Ref parameters = Ref::check(PyList_New(static_cast<Py_ssize_t>(tool.parameters.size())));
-    for (std::size_t i = 0; i < tool.parameters.size(); ++i) {
-        PyList_SetItem(parameters.get(), static_cast<Py_ssize_t>(i),
-                       parameter_dict(tool.parameters[i]).release());
-    }
+    Ref parameters = make_list(tool.parameters, parameter_dict);
     Ref d = new_dict();
     set_item(d, key<"name">(), make_str(tool.name));
     set_item(d, key<"description">(), make_str(tool.description));

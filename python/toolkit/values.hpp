@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <iterator>
 #include <optional>
 #include <span>
 #include <string>
@@ -40,12 +41,24 @@ inline Ref make_optional_str(const std::optional<std::string>& s) {
     return s ? make_str(*s) : none();
 }
 
-inline Ref make_str_list(std::span<const std::string> items) {
-    Ref list = Ref::check(PyList_New(static_cast<Py_ssize_t>(items.size())));
-    for (std::size_t i = 0; i < items.size(); ++i) {
-        PyList_SetItem(list.get(), static_cast<Py_ssize_t>(i), make_str(items[i]).release());
-    }
+// A new list holding `item(x)` for each element of `items`, in order.
+template <class Range, class F>
+Ref make_list(const Range& items, F&& item) {
+    Ref list = Ref::check(PyList_New(static_cast<Py_ssize_t>(std::size(items))));
+    Py_ssize_t i = 0;
+    for (const auto& x : items) PyList_SetItem(list.get(), i++, item(x).release());
     return list;
+}
+
+// A list of str from any range of strings or string views.
+template <class Range>
+Ref make_str_list(const Range& items) {
+    return make_list(items, [](std::string_view s) { return make_str(s); });
+}
+
+// A 2-tuple of new references.
+inline Ref make_pair(const Ref& first, const Ref& second) {
+    return Ref::check(PyTuple_Pack(2, first.get(), second.get()));
 }
 
 }  // namespace vorn::py
