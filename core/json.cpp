@@ -1,5 +1,7 @@
 #include "core/json.hpp"
 
+#include "core/small_sort.hpp"
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -12,9 +14,6 @@ namespace {
 struct KeyLess {
     bool operator()(const JsonMember& m, std::string_view key) const { return m.key.text() < key; }
 };
-
-// Payload objects are small: insertion sort (stable) avoids the temporary buffer of stable_sort.
-constexpr std::size_t kInsertionSortLimit = 24;
 
 }  // namespace
 
@@ -117,16 +116,7 @@ void JsonObject::finish() {
     auto by_key = [this](std::uint32_t a, std::uint32_t b) {
         return members_[a].key.text() < members_[b].key.text();
     };
-    if (n <= kInsertionSortLimit) {
-        for (std::size_t i = 1; i < n; ++i) {
-            const std::uint32_t moving = order[i];
-            std::size_t j = i;
-            for (; j > 0 && by_key(moving, order[j - 1]); --j) order[j] = order[j - 1];
-            order[j] = moving;
-        }
-    } else {
-        std::stable_sort(order.begin(), order.end(), by_key);
-    }
+    stable_sort_small(order.begin(), order.end(), by_key);
     std::pmr::vector<JsonMember> sorted(resource());
     sorted.reserve(n);
     for (const std::uint32_t i : order) {

@@ -1,7 +1,9 @@
 #include "python/toolkit/json_convert.hpp"
 
+#include <algorithm>
 #include <string>
 
+#include "core/small_sort.hpp"
 #include "python/toolkit/errors.hpp"
 #include "python/toolkit/values.hpp"
 
@@ -99,6 +101,11 @@ Json PyToJson::convert(PyObject* obj) {
 }
 
 Json PyToJson::convert_at(PyObject* obj, int depth) {
+    // The common exact types first, by pointer comparison: each answer is the one the ordered
+    // rules below would give.
+    if (PyUnicode_CheckExact(obj)) return Json::string(string_of(obj));
+    if (PyDict_CheckExact(obj)) return convert_dict(obj, depth);
+    if (PyList_CheckExact(obj)) return convert_sequence(obj, depth);
     if (obj == Py_None) return Json::null();
     if (obj == Py_True || obj == Py_False) return Json::boolean(obj == Py_True);
     if (PyLong_Check(obj)) return convert_int(obj);
@@ -163,17 +170,35 @@ JsonString PyToJson::key_of(PyObject* key) {
 
 Json PyToJson::convert_dict(PyObject* obj, int depth) {
     RecursionGuard guard(depth);
-    JsonObject out(mr_);
-    out.reserve(static_cast<std::size_t>(PyDict_Size(obj)));
+    // Order the entries by key before converting anything, so members are appended already
+    // sorted and nothing has to be moved again. Keys and values are held for the whole walk:
+    // converting a value can run Python code that changes the dict.
+    struct Entry {
+        JsonString key;
+        Ref value;
+    };
+    std::pmr::vector<Entry> entries(mr_);
+    entries.reserve(static_cast<std::size_t>(PyDict_Size(obj)));
     Py_ssize_t pos = 0;
     PyObject *key = nullptr, *value = nullptr;
     while (PyDict_Next(obj, &pos, &key, &value)) {
-        // Converting a value can run Python code that mutates the dict; hold both while we do.
-        Ref key_ref = Ref::borrow(key), value_ref = Ref::borrow(value);
-        JsonString k = key_of(key);
-        out.append_unsorted(std::move(k), convert_at(value, depth + 1));
+        Ref key_ref = Ref::borrow(key);
+        entries.push_back(Entry{key_of(key), Ref::borrow(value)});
     }
-    out.finish();
+    std::pmr::vector<std::uint32_t> order(entries.size(), mr_);
+    for (std::size_t i = 0; i < order.size(); ++i) order[i] = static_cast<std::uint32_t>(i);
+    auto by_key = [&](std::uint32_t a, std::uint32_t b) {
+        return entries[a].key.text() < entries[b].key.text();
+    };
+    stable_sort_small(order.begin(), order.end(), by_key);
+    JsonObject out(mr_);
+    out.reserve(entries.size());
+    for (std::size_t i = 0; i < order.size(); ++i) {
+        Entry& e = entries[order[i]];
+        // Of equal keys the one met last wins; the stable sort keeps it last in its run.
+        if (i + 1 < order.size() && entries[order[i + 1]].key.text() == e.key.text()) continue;
+        out.append_unsorted(std::move(e.key), convert_at(e.value.get(), depth + 1));
+    }
     return Json::object(std::move(out));
 }
 
