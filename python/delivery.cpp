@@ -49,6 +49,16 @@ Ref text(const TextRef& t) {
     return make_str(t.text, t.origin);
 }
 
+// A failure while a decision dict is built surfaces as TypeError, as a conversion failure does.
+template <class F>
+Ref result_of(F&& build) {
+    try {
+        return build();
+    } catch (const PyErrorAlreadySet&) {
+        raise_type_error(take_exception_text());
+    }
+}
+
 // {"decision": tag}, ready for the variant's further keys.
 Ref decision(PyObject* tag) {
     Ref d = new_dict();
@@ -85,6 +95,33 @@ Ref event_decision_to_py(const EventDecision& d) {
     return none();
 }
 
+Ref drain_step_to_py(const DrainStep& step) {
+    using Kind = DrainStep::Kind;
+    PyObject* tag = step.kind == Kind::NoCandidate ? key<"no_candidate">()
+                    : step.kind == Kind::SelfEcho  ? key<"self_echo">()
+                    : step.kind == Kind::Drain     ? key<"drain">()
+                                                   : key<"out_of_snapshot">();
+    Ref out = decision(tag);
+    if (step.kind != Kind::NoCandidate) set_item(out, key<"message_id">(), text(step.message_id));
+    return out;
+}
+
+Ref next_message_to_py(const NextMessageDecision& d) {
+    using Kind = NextMessageDecision::Kind;
+    switch (d.kind) {
+        case Kind::NoPending:
+            return decision(key<"no_pending">());
+        case Kind::ReadyToClaim:
+            return decision(key<"ready_to_claim">());
+        case Kind::AlreadyProcessed: {
+            Ref out = decision(key<"already_processed">());
+            set_item(out, key<"next_open_id">(), text(d.next_open_id));
+            return out;
+        }
+    }
+    return none();
+}
+
 Ref evaluate_delivery_event(PyObject*, const Arguments& args) {
     const auto event_type = args.get<TextRef>(0);
     const auto room_id = args.get<std::optional<TextRef>>(1);
@@ -98,7 +135,7 @@ Ref evaluate_delivery_event(PyObject*, const Arguments& args) {
     Result<EventDecision> result = vorn::evaluate_delivery_event(
         event_type, room_id, payload, agent_id, trace_context, arena.resource());
     if (!result) core_error_to_py(std::move(result.error()));
-    return event_decision_to_py(result.value());
+    return result_of([&] { return event_decision_to_py(result.value()); });
 }
 
 // "id", "sender_id", "sender_type" must be strings; the first that is not is reported.
@@ -142,33 +179,14 @@ Ref evaluate_drain_candidate(PyObject*, const Arguments& args) {
     if (PyErr_Occurred()) throw_error_already_set();
 
     const DrainStep step = vorn::evaluate_drain_candidate(candidate, seen_ids, agent_id);
-    using Kind = DrainStep::Kind;
-    PyObject* tag = step.kind == Kind::NoCandidate ? key<"no_candidate">()
-                    : step.kind == Kind::SelfEcho  ? key<"self_echo">()
-                    : step.kind == Kind::Drain     ? key<"drain">()
-                                                   : key<"out_of_snapshot">();
-    Ref out = decision(tag);
-    if (step.kind != Kind::NoCandidate) set_item(out, key<"message_id">(), text(step.message_id));
-    return out;
+    return result_of([&] { return drain_step_to_py(step); });
 }
 
 Ref evaluate_next_message(PyObject*, const Arguments& args) {
     const auto triggering = args.get<std::string_view>(0);
     const auto next = args.get<std::optional<TextRef>>(1);
     const NextMessageDecision d = vorn::evaluate_next_message(triggering, next);
-    using Kind = NextMessageDecision::Kind;
-    switch (d.kind) {
-        case Kind::NoPending:
-            return decision(key<"no_pending">());
-        case Kind::ReadyToClaim:
-            return decision(key<"ready_to_claim">());
-        case Kind::AlreadyProcessed: {
-            Ref out = decision(key<"already_processed">());
-            set_item(out, key<"next_open_id">(), text(d.next_open_id));
-            return out;
-        }
-    }
-    return none();
+    return result_of([&] { return next_message_to_py(d); });
 }
 
 Ref evaluate_adapter_result(PyObject*, const Arguments& args) {

@@ -101,7 +101,7 @@ PyModuleDef_Slot kSlots[] = {
 };
 
 PyModuleDef kModule = {
-    PyModuleDef_HEAD_INIT, "vorn_sdk_core", nullptr, 0, nullptr, kSlots, nullptr, nullptr, nullptr};
+    PyModuleDef_HEAD_INIT, "vorn_sdk_core", "", 0, nullptr, kSlots, nullptr, nullptr, nullptr};
 
 }  // namespace
 

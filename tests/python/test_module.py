@@ -25,7 +25,7 @@ def test_registered_names_in_order():
     assert core.__all__ == EXPECTED_NAMES
     public = sorted(n for n in vars(core) if not n.startswith("_"))
     assert public == sorted(EXPECTED_NAMES)
-    assert core.__doc__ is None or core.__doc__ == ""
+    assert core.__doc__ == ""
 
 
 def test_validate_event_payload_signature_and_doc():
