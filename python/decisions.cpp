@@ -62,10 +62,11 @@ std::uint64_t random_seed() {
 }
 
 DecisionRegistry construct_registry(const Arguments& args, PyObject*&) {
+    // Read as a signed value so that a negative limit gets the range message, not an overflow.
     std::optional<std::uint32_t> max_pending;
     if (args.given(0) && args[0] != Py_None) {
         max_pending =
-            static_cast<std::uint32_t>(checked_int("max_pending", args.get<std::uint64_t>(0), 1,
+            static_cast<std::uint32_t>(checked_int("max_pending", args.get<std::int64_t>(0), 1,
                                                    std::numeric_limits<std::uint32_t>::max()));
     }
     const std::uint64_t seed = args.given(1) && args[1] != Py_None

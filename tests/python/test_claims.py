@@ -140,7 +140,7 @@ def bounds(name, low, got):
     (RetryTracker, (), {"max_tracked": "1"}, TypeError, None),
     (DecisionRegistry, (), {"max_pending": 0}, ValueError, bounds("max_pending", 1, 0)),
     (DecisionRegistry, (), {"max_pending": 2**32}, ValueError, bounds("max_pending", 1, 2**32)),
-    (DecisionRegistry, (), {"max_pending": -1}, OverflowError, None),
+    (DecisionRegistry, (), {"max_pending": -1}, ValueError, bounds("max_pending", 1, -1)),
     (DecisionRegistry, (), {"seed": 2**64}, OverflowError, None),
     (DecisionRegistry, (), {"seed": "1"}, TypeError, None),
     (DecisionRegistry, (), {"max_pending": 1.5}, TypeError, None),
