@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <string>
+#include <unordered_map>
 
+#include "core/ordered.hpp"
 #include "core/small_sort.hpp"
 #include "python/toolkit/errors.hpp"
 #include "python/toolkit/values.hpp"
@@ -278,6 +280,24 @@ Ref string_to_py(const JsonString& s) {
     return make_str(s.text(), s.origin);
 }
 
+// Keys the core writes itself ("metadata", "retryable", ...) have no origin. The first few such
+// keys are interned once and shared by every later result instead of being created per call.
+Ref key_to_py(const JsonString& key) {
+    if (key.origin != nullptr) return string_to_py(key);
+    constexpr std::size_t kMaxSharedKeys = 64;
+    static std::unordered_map<std::string, PyObject*, StringHash, TransparentEqual> shared;
+    if (auto it = shared.find(key.text()); it != shared.end()) return Ref::borrow(it->second);
+    Ref created = make_str(key.text());
+    if (shared.size() < kMaxSharedKeys) {
+        PyObject* interned = created.get();
+        Py_INCREF(interned);
+        PyUnicode_InternInPlace(&interned);
+        shared.emplace(std::string(key.text()), interned);
+        return Ref::borrow(interned);
+    }
+    return created;
+}
+
 }  // namespace
 
 Ref json_to_py(const Json& value) {
@@ -306,7 +326,7 @@ Ref json_to_py(const Json& value) {
         case Json::Kind::Object: {
             Ref dict = Ref::check(PyDict_New());
             for (const JsonMember& m : *value.if_object()) {
-                Ref key = string_to_py(m.key);
+                Ref key = key_to_py(m.key);
                 Ref item = json_to_py(m.value);
                 check_status(PyDict_SetItem(dict.get(), key.get(), item.get()));
             }

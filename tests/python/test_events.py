@@ -126,3 +126,11 @@ def test_event_created_returns_any_value_unchanged(payload):
 
 def test_message_updated_follows_the_same_rules():
     assert issues("message_updated", {}) == issues("message_created", {})
+
+
+def test_keys_the_validator_adds_are_shared_between_results():
+    first, second = (core.validate_event_payload("message_created", dict(MESSAGE)) for _ in range(2))
+    added = ("attachments", "metadata")
+    for name in added:
+        assert next(k for k in first if k == name) is next(k for k in second if k == name)
+    assert next(iter(first["metadata"])) is next(iter(second["metadata"]))
