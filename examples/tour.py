@@ -1,4 +1,4 @@
-"""A short tour: validate a few sample inbound events and print what the host would see."""
+"""A short tour of the decisions the module makes for its host, on built-in sample data."""
 
 import json
 
@@ -54,6 +54,34 @@ def main() -> None:
         print(f"  drain {candidate and candidate['id']}: "
               f"{core.evaluate_drain_candidate(candidate, seen, 'agent-1')}")
     print(f"  adapter succeeded: {core.evaluate_adapter_result('room-1', 'msg-1', True)}")
+
+    print()
+    print("one message's life in the claim registry (the first run fails, the retry succeeds):")
+    registry, tracker = core.ClaimRegistry(), core.RetryTracker(max_retries=2)
+    print(f"  claim: {registry.guarded_claim('room-1', 'msg-1', tracker)}")
+    print(f"  attempt: {tracker.record_attempt('msg-1')}")
+    failed = registry.record_failed_settlement("room-1", "msg-1", "provider timeout", tracker, True)
+    print(f"  failed settlement: {failed}")
+    print(f"  platform accepted it: {registry.confirm_settlement('room-1', 'msg-1', failed['token'], tracker)}")
+    registry.release("room-1", "msg-1")
+    print(f"  claim again: {registry.guarded_claim('room-1', 'msg-1', tracker)}")
+    print(f"  attempt: {tracker.record_attempt('msg-1')}")
+    done = registry.record_processed_settlement("room-1", "msg-1")
+    print(f"  processed settlement: {done}")
+    print(f"  platform accepted it: {registry.confirm_settlement('room-1', 'msg-1', done['token'], tracker)}")
+    registry.release("room-1", "msg-1")
+    print(f"  claim once more: {registry.guarded_claim('room-1', 'msg-1', tracker)}")
+
+    print()
+    print("a connection that keeps dropping soon after it comes up:")
+    session = core.Session(core.SessionPolicy.default())
+    now = 0.0
+    for _ in range(4):
+        epoch = session.begin_attempt(now)
+        session.on_connected(epoch, now + 0.5)
+        outcome = session.on_socket_close(epoch, now + 2.0, 1006, 0.5)
+        print(f"  closed at {now + 2.0:5.1f}s -> {outcome.state}, retry after {outcome.retry_after_s}s")
+        now += 2.0 + (outcome.retry_after_s or 0.0)
 
 
 if __name__ == "__main__":
