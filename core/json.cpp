@@ -12,7 +12,9 @@ namespace vorn {
 namespace {
 
 struct KeyLess {
-    bool operator()(const JsonMember& m, std::string_view key) const { return m.key.text() < key; }
+    bool operator()(const JsonMember& m, std::string_view key) const {
+        return utf8_less(m.key.text(), key);
+    }
 };
 
 }  // namespace
@@ -106,7 +108,7 @@ void JsonObject::finish() {
     const std::size_t n = members_.size();
     bool strictly_ascending = true;
     for (std::size_t i = 1; i < n && strictly_ascending; ++i) {
-        strictly_ascending = members_[i - 1].key.text() < members_[i].key.text();
+        strictly_ascending = utf8_less(members_[i - 1].key.text(), members_[i].key.text());
     }
     if (strictly_ascending) return;
     // Order positions rather than members (members are large), stably, so equal keys stay in
@@ -114,7 +116,7 @@ void JsonObject::finish() {
     std::pmr::vector<std::uint32_t> order(n, resource());
     for (std::size_t i = 0; i < n; ++i) order[i] = static_cast<std::uint32_t>(i);
     auto by_key = [this](std::uint32_t a, std::uint32_t b) {
-        return members_[a].key.text() < members_[b].key.text();
+        return utf8_less(members_[a].key.text(), members_[b].key.text());
     };
     stable_sort_small(order.begin(), order.end(), by_key);
     std::pmr::vector<JsonMember> sorted(resource());

@@ -57,6 +57,17 @@ class JsonString {
     bool borrowed_ = false;
 };
 
+// Byte order of UTF-8 keys. Object keys are short and usually differ early, so a plain loop beats
+// a call into memcmp.
+inline bool utf8_less(std::string_view a, std::string_view b) {
+    const std::size_t n = a.size() < b.size() ? a.size() : b.size();
+    for (std::size_t i = 0; i < n; ++i) {
+        const auto x = static_cast<unsigned char>(a[i]), y = static_cast<unsigned char>(b[i]);
+        if (x != y) return x < y;
+    }
+    return a.size() < b.size();
+}
+
 // A view of a string together with its origin, for results that refer to their inputs' strings
 // instead of copying them.
 struct TextRef {

@@ -190,7 +190,7 @@ Json PyToJson::convert_dict(PyObject* obj, int depth) {
     std::pmr::vector<std::uint32_t> order(entries.size(), mr_);
     for (std::size_t i = 0; i < order.size(); ++i) order[i] = static_cast<std::uint32_t>(i);
     auto by_key = [&](std::uint32_t a, std::uint32_t b) {
-        return entries[a].key.text() < entries[b].key.text();
+        return utf8_less(entries[a].key.text(), entries[b].key.text());
     };
     stable_sort_small(order.begin(), order.end(), by_key);
     JsonObject out(mr_);
