@@ -31,13 +31,12 @@ std::uint32_t bound_arg(const Arguments& args, std::size_t i, std::uint64_t min,
         checked_int(args.name(i), args.get<std::int64_t>(i), min, kU32Max));
 }
 
+// A read-only limit of a mutable object, read under shared access.
 template <class T, auto Read>
-PyObject* shared_uint_getter(PyObject* self, void*) {
-    return guarded([&] {
-        auto& obj = instance<T>(self);
-        SharedAccess access(obj.flag);
-        return make_uint(((*obj.value).*Read)()).release();
-    });
+Ref shared_uint(PyObject* self) {
+    auto& obj = instance<T>(self);
+    SharedAccess access(obj.flag);
+    return make_uint(((*obj.value).*Read)());
 }
 
 // ---- RetryTracker
@@ -89,8 +88,7 @@ PyMethodDef tracker_methods[] = {
     {nullptr, nullptr, 0, nullptr}};
 
 PyGetSetDef tracker_getset[] = {
-    {"max_retries", shared_uint_getter<RetryTracker, &RetryTracker::max_retries>, nullptr, nullptr,
-     nullptr},
+    property_def<shared_uint<RetryTracker, &RetryTracker::max_retries>>("max_retries"),
     {nullptr, nullptr, nullptr, nullptr, nullptr}};
 
 ClassSpec<RetryTracker>& tracker_spec() {
@@ -491,8 +489,7 @@ PyMethodDef registry_methods[] = {
     {nullptr, nullptr, 0, nullptr}};
 
 PyGetSetDef registry_getset[] = {
-    {"max_completed", shared_uint_getter<ClaimRegistry, &ClaimRegistry::max_completed>, nullptr,
-     nullptr, nullptr},
+    property_def<shared_uint<ClaimRegistry, &ClaimRegistry::max_completed>>("max_completed"),
     {nullptr, nullptr, nullptr, nullptr, nullptr}};
 
 ClassSpec<ClaimRegistry>& registry_spec() {

@@ -168,12 +168,10 @@ Ref cancel_room(PyObject* self, const Arguments& args) {
     return cancelled(registry(self).cancel_room(args.get<std::string_view>(0)));
 }
 
-PyObject* max_pending(PyObject* self, void*) {
-    return guarded([&] {
-        SharedAccess access(flag(self));
-        const auto limit = registry(self).max_pending();
-        return (limit ? make_uint(*limit) : none()).release();
-    });
+Ref max_pending(PyObject* self) {
+    SharedAccess access(flag(self));
+    const auto limit = registry(self).max_pending();
+    return limit ? make_uint(*limit) : none();
 }
 
 PyMethodDef registry_methods[] = {method_def<kRegisterMinted, register_minted>(),
@@ -189,7 +187,7 @@ PyMethodDef registry_methods[] = {method_def<kRegisterMinted, register_minted>()
                                   method_def<kCancelAll, cancel_all>(),
                                   method_def<kCancelRoom, cancel_room>(),
                                   {nullptr, nullptr, 0, nullptr}};
-PyGetSetDef registry_getset[] = {{"max_pending", max_pending, nullptr, nullptr, nullptr},
+PyGetSetDef registry_getset[] = {property_def<max_pending>("max_pending"),
                                  {nullptr, nullptr, nullptr, nullptr, nullptr}};
 
 ClassSpec<DecisionRegistry>& registry_spec() {

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "core/enums.hpp"
+#include "python/toolkit/arguments.hpp"
 #include "python/toolkit/convert.hpp"
 #include "python/toolkit/enum_class.hpp"
 
@@ -57,6 +58,17 @@ std::optional<E> enum_from_py(PyObject* obj) {
     const auto index = enum_index(EnumId<E>::value, obj);
     if (!index) return std::nullopt;
     return static_cast<E>(*index);
+}
+
+// A member of E, or a str taken as a wire name (not looked up here: the caller decides what an
+// unknown name means). Anything else raises TypeError with `type_error`.
+template <class E>
+std::string_view member_or_wire_name(const Arguments& args, std::size_t i, const char* type_error) {
+    return args.convert(i, [&](PyObject* obj) {
+        if (auto member = enum_from_py<E>(obj)) return enum_text(*member);
+        if (!PyUnicode_Check(obj)) raise_type_error(type_error);
+        return utf8_view(obj);
+    });
 }
 
 template <class E>

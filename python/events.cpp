@@ -19,11 +19,8 @@ constexpr auto kValidateEventPayload =
 // A member, or its wire name; an unknown name is a validation failure, not a type error.
 EventType event_type_arg(const Arguments& args,
                          const std::optional<std::string_view>& trace_context) {
-    if (auto member = enum_from_py<EventType>(args[0])) return *member;
-    const std::string_view name = args.convert(0, [](PyObject* obj) {
-        if (!PyUnicode_Check(obj)) raise_type_error("event_type must be a str");
-        return utf8_view(obj);
-    });
+    const std::string_view name =
+        member_or_wire_name<EventType>(args, 0, "event_type must be a str");
     if (auto parsed = parse_enum<EventType>(name)) return *parsed;
     CoreError error;
     error.issues.push_back(Issue{"event_type", IssueCode::InvalidValue,

@@ -22,20 +22,10 @@ constexpr auto kValidateMemoryType =
              "issues and both are reported when both strings are invalid.",
              arg("system"), arg("memory_type"), arg("trace_context", "None"));
 
-// A member contributes its wire name; an unknown string is left for validation to report.
-template <class E>
-std::string_view wire_name_arg(const Arguments& args, std::size_t i, const char* type_error) {
-    return args.convert(i, [&](PyObject* obj) {
-        if (auto member = enum_from_py<E>(obj)) return enum_text(*member);
-        if (!PyUnicode_Check(obj)) raise_type_error(type_error);
-        return utf8_view(obj);
-    });
-}
-
 Ref validate_memory_type(PyObject*, const Arguments& args) {
     const auto trace_context = args.get<std::optional<std::string_view>>(2);
-    const auto system = wire_name_arg<MemorySystem>(args, 0, "system must be a str");
-    const auto type = wire_name_arg<MemoryType>(args, 1, "memory_type must be a str");
+    const auto system = member_or_wire_name<MemorySystem>(args, 0, "system must be a str");
+    const auto type = member_or_wire_name<MemoryType>(args, 1, "memory_type must be a str");
     std::optional<std::string> trace;
     if (trace_context) trace.emplace(*trace_context);
     auto result = validate_memory_type_for_system(system, type, std::move(trace));
