@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstring>
 #include <utility>
+#include <vector>
 
 namespace vorn {
 
@@ -165,26 +166,57 @@ JsonString Json::clone_string(const JsonString& s, MemoryResource* mr, bool keep
     return JsonString(s.text(), mr, s.origin);
 }
 
-Json Json::clone_impl(MemoryResource* mr, bool keep_origins) const {
+template <class F>
+void Json::for_each_child(F&& f) {
+    if (JsonArray* items = if_array()) {
+        for (Json& item : *items) f(item);
+    } else if (JsonObject* members = if_object()) {
+        for (JsonMember& m : members->members_) f(m.value);
+    }
+}
+
+namespace {
+
+bool holds_children(const Json& j) {
+    if (const JsonArray* items = j.if_array()) return !items->empty();
+    if (const JsonObject* members = j.if_object()) return !members->empty();
+    return false;
+}
+
+}  // namespace
+
+void Json::dismantle() noexcept {
+    bool deep = false;
+    for_each_child([&](Json& child) { deep = deep || holds_children(child); });
+    if (!deep) return;
+    // Containers below the children are moved into one flat list and destroyed from there, each
+    // holding only leaves by then, so no destructor recurses more than one level.
+    try {
+        std::vector<Json> pending;
+        auto detach = [&](Json& node) {
+            node.for_each_child([&](Json& child) {
+                if (holds_children(child)) pending.push_back(std::move(child));
+            });
+        };
+        detach(*this);
+        while (!pending.empty()) {
+            Json node = std::move(pending.back());
+            pending.pop_back();
+            detach(node);
+        }
+    } catch (...) {
+        // Out of memory for the list: the ordinary destruction takes over.
+    }
+}
+
+Json Json::shallow_clone(MemoryResource* mr, bool keep_origins) const {
     switch (kind()) {
         case Kind::String:
             return string(clone_string(*if_string(), mr, keep_origins));
-        case Kind::Array: {
-            JsonArray out(mr);
-            out.reserve(if_array()->size());
-            for (const auto& item : *if_array()) out.push_back(item.clone_impl(mr, keep_origins));
-            return array(std::move(out));
-        }
-        case Kind::Object: {
-            JsonObject out(mr);
-            out.reserve(if_object()->size());
-            // Already sorted and unique, so appending keeps the invariant without `finish`.
-            for (const auto& m : *if_object()) {
-                out.append_unsorted(clone_string(m.key, mr, keep_origins),
-                                    m.value.clone_impl(mr, keep_origins));
-            }
-            return object(std::move(out));
-        }
+        case Kind::Array:
+            return array(mr);
+        case Kind::Object:
+            return object(mr);
         case Kind::Null:
             return Json();
         case Kind::Bool:
@@ -199,7 +231,45 @@ Json Json::clone_impl(MemoryResource* mr, bool keep_origins) const {
     return Json();
 }
 
-bool operator==(const Json& a, const Json& b) {
+Json Json::clone_impl(MemoryResource* mr, bool keep_origins) const {
+    // Each container is copied one level at a time from an explicit list of pending copies. A
+    // copy's items are reserved in full before they are added, so the pointers kept to them stay
+    // valid.
+    struct Step {
+        const Json* source;
+        Json* target;
+    };
+    Json root = shallow_clone(mr, keep_origins);
+    std::vector<Step> pending{{this, &root}};
+    while (!pending.empty()) {
+        const Step step = pending.back();
+        pending.pop_back();
+        if (const JsonArray* items = step.source->if_array()) {
+            JsonArray& out = *step.target->if_array();
+            out.reserve(items->size());
+            for (const Json& item : *items) {
+                out.push_back(item.shallow_clone(mr, keep_origins));
+                if (holds_children(item)) pending.push_back({&item, &out.back()});
+            }
+        } else if (const JsonObject* members = step.source->if_object()) {
+            JsonObject& out = *step.target->if_object();
+            out.reserve(members->size());
+            // Already sorted and unique, so appending keeps the invariant without `finish`.
+            for (const JsonMember& m : *members) {
+                out.append_unsorted(clone_string(m.key, mr, keep_origins),
+                                    m.value.shallow_clone(mr, keep_origins));
+                if (holds_children(m.value))
+                    pending.push_back({&m.value, &out.members_.back().value});
+            }
+        }
+    }
+    return root;
+}
+
+namespace {
+
+// Equality of two values apart from what their children hold.
+bool shallow_equal(const Json& a, const Json& b) {
     using K = Json::Kind;
     const bool a_int = a.kind() == K::Int || a.kind() == K::UInt;
     const bool b_int = b.kind() == K::Int || b.kind() == K::UInt;
@@ -221,18 +291,38 @@ bool operator==(const Json& a, const Json& b) {
         case K::String:
             return a.if_string()->text() == b.if_string()->text();
         case K::Array:
-            return *a.if_array() == *b.if_array();
+            return a.if_array()->size() == b.if_array()->size();
         case K::Object: {
             const auto& x = *a.if_object();
             const auto& y = *b.if_object();
             return x.size() == y.size() &&
                    std::equal(x.begin(), x.end(), y.begin(), [](const auto& m, const auto& n) {
-                       return m.key.text() == n.key.text() && m.value == n.value;
+                       return m.key.text() == n.key.text();
                    });
         }
         default:
             return false;
     }
+}
+
+}  // namespace
+
+bool operator==(const Json& a, const Json& b) {
+    std::vector<std::pair<const Json*, const Json*>> pending{{&a, &b}};
+    while (!pending.empty()) {
+        const auto [x, y] = pending.back();
+        pending.pop_back();
+        if (!shallow_equal(*x, *y)) return false;
+        if (const JsonArray* items = x->if_array()) {
+            for (std::size_t i = 0; i < items->size(); ++i) {
+                pending.push_back({&(*items)[i], &(*y->if_array())[i]});
+            }
+        } else if (const JsonObject* members = x->if_object()) {
+            const JsonMember* other = y->if_object()->begin();
+            for (const JsonMember& m : *members) pending.push_back({&m.value, &(other++)->value});
+        }
+    }
+    return true;
 }
 
 }  // namespace vorn

@@ -114,6 +114,7 @@ class JsonObject {
     void finish();
 
   private:
+    friend class Json;  // walks members to copy, compare and dismantle deep values
     std::pmr::vector<JsonMember> members_;
 };
 
@@ -127,7 +128,9 @@ class Json {
     // Owning deep copy on the default resource, without origins.
     Json(const Json& other);
     Json& operator=(const Json& other);
-    ~Json() = default;
+    ~Json() {
+        if (value_.index() >= 6) dismantle();
+    }
 
     static Json null() { return Json(); }
     static Json boolean(bool b) { return Json(std::in_place_index<1>, b); }
@@ -161,6 +164,8 @@ class Json {
 
     // Structural equality; integers compare by value whatever their signedness, origins are
     // ignored.
+    //
+    // Copying, comparing and destroying never recurse on the C stack, however deep the value.
     friend bool operator==(const Json& a, const Json& b);
 
   private:
@@ -169,7 +174,11 @@ class Json {
     template <std::size_t I, class... A>
     explicit Json(std::in_place_index_t<I> i, A&&... a) : value_(i, std::forward<A>(a)...) {}
     Json clone_impl(MemoryResource* mr, bool keep_origins) const;
+    Json shallow_clone(MemoryResource* mr, bool keep_origins) const;
     static JsonString clone_string(const JsonString& s, MemoryResource* mr, bool keep_origins);
+    template <class F>
+    void for_each_child(F&& f);
+    void dismantle() noexcept;
 
     Storage value_;
 };

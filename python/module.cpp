@@ -87,6 +87,13 @@ int exec_module(PyObject* module) {
     PyObject* ok = guarded([&]() -> PyObject* {
         if (!PyModule_Check(module))
             raise_type_error("vorn_sdk_core: exec expects a module object");
+        // Type objects, cached members and constant strings are shared process-wide; an object of
+        // one interpreter must never reach another, so only the main interpreter (id 0) loads us.
+        if (PyInterpreterState_GetID(PyInterpreterState_Get()) != 0) {
+            raise(PyExc_ImportError,
+                  "vorn_sdk_core: sub-interpreters are not supported; import it in the main "
+                  "interpreter");
+        }
         for (const Export& e : kExports) add_export(module, e);
         return Py_NewRef(Py_None);
     });

@@ -13,13 +13,10 @@
 #include <string>
 
 #include "core/json.hpp"
+#include "python/toolkit/py_walk.hpp"
 #include "python/toolkit/ref.hpp"
 
 namespace vorn::py {
-
-// Deepest nesting converted; beyond it (or beyond the interpreter's recursion limit) conversion
-// fails instead of exhausting the C stack.
-inline constexpr int kMaxJsonDepth = 2000;
 
 class CallArena {
   public:
@@ -43,30 +40,25 @@ class PyToJson {
     // Raises TypeError with the conversion's message on failure.
     Json convert(PyObject* obj);
 
+    // The walk's sink (see py_walk.hpp).
+    using Value = Json;
+    struct Builder {
+        JsonArray array;
+        JsonObject object;
+        bool is_object;
+    };
+    Json leaf(PyObject* obj, Shape shape);
+    Builder begin(bool object);
+    void add(Builder& out, PyObject* key, Json value);
+    Json end(Builder& out, bool keys_sorted);
+
   private:
-    Json convert_at(PyObject* obj, int depth);
-    Json convert_int(PyObject* obj);
     JsonString string_of(PyObject* obj);
-    Json convert_dict(PyObject* obj, int depth);
-    Json convert_mapping(PyObject* obj, int depth);
-    Json convert_sequence(PyObject* obj, int depth);
-    Json convert_iterable(PyObject* obj, int depth);
-    Json convert_dataclass(PyObject* obj, int depth);
-    JsonString key_of(PyObject* key);
 
     MemoryResource* mr_;
     bool keep_origins_;
     std::pmr::vector<PyObject*> keepalive_;
 };
-
-// A conversion failure: its text becomes the TypeError's message (`marshal_type_error`). A Python
-// exception raised during the conversion is kept as is and only turned into text once the
-// conversion has unwound: deep in a recursion even str() of it could fail again.
-struct ConversionError {
-    std::string message;
-    Ref type, value, traceback;
-};
-[[noreturn]] void marshal_type_error(const ConversionError& error);
 
 // Owning conversion for values that are kept.
 Json py_to_json(PyObject* obj);

@@ -23,6 +23,30 @@ TEST(JsonObject, KeepsKeysSortedByUtf8BytesAndUnique) {
     EXPECT_EQ(JsonObject().find("x"), nullptr);
 }
 
+// 300,000 levels, alternating arrays and objects: copying, comparing and destroying must not
+// recurse on the C stack (a recursive walk overflows it long before).
+TEST(Json, DeepValuesAreCopiedComparedAndDestroyedWithoutRecursion) {
+    Json deep = Json::string("leaf");
+    for (int i = 0; i < 300'000; ++i) {
+        Json level = i % 2 ? Json::array() : Json::object();
+        if (JsonArray* items = level.if_array()) {
+            items->push_back(std::move(deep));
+        } else {
+            level.if_object()->set("k", std::move(deep));
+        }
+        deep = std::move(level);
+    }
+    const Json copy = deep;
+    EXPECT_TRUE(copy == deep);
+    Json other = deep;
+    Json* cursor = &other;
+    while (cursor->if_string() == nullptr) {
+        cursor = cursor->if_array() ? &cursor->if_array()->front() : cursor->if_object()->find("k");
+    }
+    *cursor = Json::string("other");
+    EXPECT_FALSE(other == deep);
+}
+
 TEST(JsonObject, BulkBuildLetsTheLastOfEqualKeysWin) {
     JsonObject o;
     const std::array<std::pair<const char*, int>, 6> input{

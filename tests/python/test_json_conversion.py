@@ -4,7 +4,11 @@ copy of any JSON value."""
 import collections
 import dataclasses
 import math
+import os
+import re
 import sys
+import threading
+import tracemalloc
 import types
 
 import pytest
@@ -153,32 +157,119 @@ def test_errors_from_the_objects_own_methods_are_carried_into_the_type_error():
         roundtrip({"outer": [Broken()]})
 
 
-def test_self_reference_and_deep_nesting_raise_instead_of_crashing():
-    loop = []
-    loop.append(loop)
-    with pytest.raises((TypeError, RecursionError), match="recursion|depth"):
-        roundtrip(loop)
-    selfmap = {}
-    selfmap["me"] = selfmap
-    with pytest.raises((TypeError, RecursionError)):
-        roundtrip(selfmap)
+def nested(depth, leaf=None):
+    value = leaf
+    for _ in range(depth):
+        value = {"k": value}
+    return value
 
 
-def test_nesting_is_bounded_even_with_a_raised_recursion_limit():
-    deep = []
-    for _ in range(100_000):
-        deep = [deep]
-    old = sys.getrecursionlimit()
-    sys.setrecursionlimit(1_000_000)
+def depth_of(value):
+    depth = 0
+    while isinstance(value, dict) and list(value) == ["k"]:
+        value, depth = value["k"], depth + 1
+    return depth if value is None else -1
+
+
+def in_small_thread(call, recursion_limit=None):
+    """Runs `call` on a thread with a 512 KiB stack, as a host's worker thread may have."""
+    outcome = []
+    old_size, old_limit = threading.stack_size(512 * 1024), sys.getrecursionlimit()
+    if recursion_limit:
+        sys.setrecursionlimit(recursion_limit)
     try:
-        with pytest.raises((TypeError, RecursionError), match="depth"):
-            roundtrip(deep)
+        worker = threading.Thread(target=lambda: outcome.append(core_outcome(call)))
+        worker.start()
+        worker.join()
     finally:
-        sys.setrecursionlimit(old)
-    shallow = []
-    for _ in range(200):
-        shallow = [shallow]
-    assert roundtrip(shallow) == shallow
+        threading.stack_size(old_size)
+        sys.setrecursionlimit(old_limit)
+    return outcome[0]
+
+
+def core_outcome(call):
+    try:
+        return call()
+    except TypeError as error:
+        return error
+
+
+@pytest.mark.parametrize("convert", [
+    roundtrip,
+    lambda value: core.AgentFailure("p", "m", detail=value).to_dict()["detail"],
+], ids=["payload", "detail"])
+@pytest.mark.parametrize("depth,limit,fits", [
+    (150, None, True),
+    (5000, None, False),  # deeper than the interpreter's recursion limit
+    (1800, 100_000, None),  # within the nesting cap; newer interpreters may refuse it earlier
+    (100_000, 1_000_000, False),  # deeper than the nesting cap
+])
+def test_deep_nesting_converts_or_raises_on_a_small_stack(convert, depth, limit, fits):
+    value = nested(depth)
+    got = in_small_thread(lambda: convert(value), limit)
+    if fits is not False and not isinstance(got, TypeError):
+        assert depth_of(got) == depth
+    else:
+        assert fits is not True and isinstance(got, TypeError)
+        assert re.search("recursion|depth", str(got))
+
+
+@pytest.mark.parametrize("container", [[], {}])
+def test_self_reference_raises(container):
+    if isinstance(container, list):
+        container.append(container)
+    else:
+        container["me"] = container
+    with pytest.raises(TypeError, match="recursion"):
+        roundtrip(container)
+
+
+def lying(base, length):
+    return type("Lying", (base,), {"__len__": lambda self: length})
+
+
+class PlainSeq(collections.abc.Sequence):
+    def __len__(self):
+        return 2
+
+    def __getitem__(self, i):
+        return (1, 2)[i]
+
+
+@pytest.mark.parametrize("base", [list, tuple, PlainSeq])
+@pytest.mark.parametrize("length", [0, 1, 2**31, 2**62])
+def test_a_reported_length_is_only_a_hint(base, length):
+    # Every item is converted however the length lies, and nothing is sized by it.
+    value = lying(base, length)((1, 2)) if base is not PlainSeq else lying(base, length)()
+    assert roundtrip(value) == [1, 2]
+    assert roundtrip({"m": Map([("a", 1)]), "s": value}) == {"m": {"a": 1}, "s": [1, 2]}
+
+
+@pytest.mark.parametrize("make_key", [str, type("Key", (str,), {})])
+def test_memory_held_across_calls_stays_bounded_whatever_the_keys(make_key):
+    tracemalloc.start()
+    try:
+        before = tracemalloc.get_traced_memory()[0]
+        for i in range(40):
+            key = make_key(f"{i:04}" + "k" * (256 * 1024))
+            core.AgentFailure("p", "m", detail={key: i}).to_dict()
+            roundtrip({key: i})
+        del key
+        assert tracemalloc.get_traced_memory()[0] - before < 1024 * 1024
+    finally:
+        tracemalloc.stop()
+
+
+def test_sub_interpreters_are_refused():
+    interpreters = pytest.importorskip("_xxsubinterpreters")
+    interpreter = interpreters.create()
+    try:
+        with pytest.raises(interpreters.RunFailedError, match="sub-?interpreters"):
+            folder = os.path.dirname(core.__file__)
+            interpreters.run_string(interpreter, f"import sys; sys.path[:0] = [{folder!r}]; import vorn_sdk_core")
+        assert roundtrip(types.MappingProxyType({"a": 1})) == {"a": 1}
+    finally:
+        interpreters.destroy(interpreter)
 
 
 @pytest.mark.parametrize("value", ["\ud800", {"\udfff": 1}, ["ok", "bad \ud834"]])
