@@ -45,11 +45,17 @@ Json PyToJson::leaf(PyObject* obj, Shape shape) {
     }
 }
 
-PyToJson::Builder PyToJson::begin(bool object) {
-    return Builder{JsonArray(mr_), JsonObject(mr_), object};
+PyToJson::Builder PyToJson::begin(bool object, std::size_t hint) {
+    Builder out{JsonArray(mr_), JsonObject(mr_), object};
+    if (object) {
+        out.object.reserve(hint);
+    } else {
+        out.array.reserve(hint);
+    }
+    return out;
 }
 
-void PyToJson::add(Builder& out, PyObject* key, Json value) {
+void PyToJson::add(Builder& out, PyObject* key, Json&& value) {
     if (key == nullptr) {
         out.array.push_back(std::move(value));
     } else {

@@ -48,8 +48,8 @@ class PyToJson {
         bool is_object;
     };
     Json leaf(PyObject* obj, Shape shape);
-    Builder begin(bool object);
-    void add(Builder& out, PyObject* key, Json value);
+    Builder begin(bool object, std::size_t hint);
+    void add(Builder& out, PyObject* key, Json&& value);
     Json end(Builder& out, bool keys_sorted);
 
   private:

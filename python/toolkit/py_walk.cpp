@@ -149,19 +149,25 @@ void RecursionLevels::enter(std::size_t depth) {
 }
 
 Parts::Parts(PyObject* container, Shape shape, MemoryResource* mr)
-    : shape_(shape), source_(Ref::borrow(container)), entries_(mr) {
+    : shape_(shape), source_(Ref::borrow(container)), entries_(mr), order_(mr) {
     switch (shape) {
         case Shape::Dict: {
             // Keys are checked and ordered before any value is converted; keys and values are held
             // for the whole walk, since converting a value can run code that changes the dict.
+            entries_.reserve(static_cast<std::size_t>(PyDict_Size(container)));
             Py_ssize_t pos = 0;
             PyObject *key = nullptr, *value = nullptr;
             while (PyDict_Next(container, &pos, &key, &value)) {
                 entries_.push_back(Entry{key_text(key), Ref::borrow(key), Ref::borrow(value)});
             }
-            stable_sort_small(entries_.begin(), entries_.end(), [](const Entry& a, const Entry& b) {
-                return utf8_less(a.text, b.text);
-            });
+            // Positions are ordered rather than the entries themselves, which are larger.
+            order_.resize(entries_.size());
+            for (std::size_t i = 0; i < order_.size(); ++i)
+                order_[i] = static_cast<std::uint32_t>(i);
+            stable_sort_small(order_.begin(), order_.end(),
+                              [this](std::uint32_t a, std::uint32_t b) {
+                                  return utf8_less(entries_[a].text, entries_[b].text);
+                              });
             break;
         }
         case Shape::Iterable:
@@ -183,8 +189,22 @@ Parts::Parts(PyObject* container, Shape shape, MemoryResource* mr)
     }
 }
 
+std::size_t Parts::size_hint() const {
+    switch (shape_) {
+        case Shape::List:
+            return static_cast<std::size_t>(PyList_Size(source_.get()));
+        case Shape::Tuple:
+            return static_cast<std::size_t>(PyTuple_Size(source_.get()));
+        case Shape::Dict:
+            return entries_.size();
+        default:
+            return 0;
+    }
+}
+
 bool Parts::next(PyObject*& key, PyObject*& value) {
     PyObject* source = source_.get();
+    key = nullptr;
     switch (shape_) {
         case Shape::List:
             // A list may shrink while its items are converted; its length is read every step.
@@ -198,13 +218,13 @@ bool Parts::next(PyObject*& key, PyObject*& value) {
         case Shape::Dict: {
             // Of equal keys (str subclasses may repeat a text) the one met last wins; the stable
             // sort keeps it last in its run.
-            while (index_ + 1 < entries_.size() &&
-                   entries_[index_ + 1].text == entries_[index_].text) {
+            while (index_ + 1 < order_.size() &&
+                   entries_[order_[index_ + 1]].text == entries_[order_[index_]].text) {
                 ++index_;
             }
-            if (index_ >= entries_.size()) return false;
-            const Entry& e = entries_[index_++];
-            key = e.key.get();
+            if (index_ >= order_.size()) return false;
+            const Entry& e = entries_[order_[index_++]];
+            key = current_key_ = e.key.get();
             value = e.value.get();
             return true;
         }
@@ -230,7 +250,7 @@ bool Parts::next(PyObject*& key, PyObject*& value) {
                 key_text(key_.get());
                 value_ = checked(PyObject_GetItem(source, key_.get()));
             }
-            key = key_.get();
+            key = current_key_ = key_.get();
             break;
         }
         default:

@@ -8,7 +8,7 @@
 //
 // A sink provides:
 //   Value leaf(PyObject*, Shape)                  null, boolean, number or string
-//   Builder begin(bool object)                    an empty array or object
+//   Builder begin(bool object, size_t hint)       an empty array or object; `hint` parts expected
 //   void add(Builder&, PyObject* key, Value)      key is null for arrays
 //   Value end(Builder&, bool keys_sorted)         keys_sorted: added in ascending order, unique
 #pragma once
@@ -82,8 +82,13 @@ class Parts {
 
     bool is_object() const { return shape_ >= Shape::Dict && shape_ != Shape::Iterable; }
     bool keys_sorted() const { return shape_ == Shape::Dict; }
+    // How many parts a list, tuple or dict holds now (its own count, not a `__len__`); 0 if
+    // unknown.
+    std::size_t size_hint() const;
     // The next part, held alive by this object until the following call; `key` is null for arrays.
     bool next(PyObject*& key, PyObject*& value);
+    // The key of the part last returned by `next` (null for arrays).
+    PyObject* current_key() const { return current_key_; }
 
   private:
     struct Entry {
@@ -92,8 +97,10 @@ class Parts {
     };
     Shape shape_;
     Ref source_, iter_, key_, value_;
+    PyObject* current_key_ = nullptr;
     std::size_t index_ = 0;
     std::pmr::vector<Entry> entries_;
+    std::pmr::vector<std::uint32_t> order_;  // of entries_, by key
 };
 
 // Counts the levels entered into the interpreter's recursion check and leaves them all, however the
@@ -118,46 +125,41 @@ class RecursionLevels {
 
 template <class Sink>
 typename Sink::Value walk(Sink& sink, PyObject* root, MemoryResource* mr) {
-    using Value = typename Sink::Value;
     struct Frame {
         Parts parts;
         typename Sink::Builder out;
-        PyObject* key;  // of the part being converted; held by `parts`
     };
+    const Shape root_shape = shape_of(root);
+    if (!is_container(root_shape)) return sink.leaf(root, root_shape);
     std::pmr::vector<Frame> stack(mr);
+    stack.reserve(8);
     RecursionLevels levels;
-    Value value;
-    // Either `obj` is a leaf and becomes `value`, or its frame is pushed and false returned.
-    auto visit = [&](PyObject* obj) {
-        const Shape shape = shape_of(obj);
-        if (!is_container(shape)) {
-            value = sink.leaf(obj, shape);
-            return true;
-        }
+    auto open = [&](PyObject* container, Shape shape) {
         levels.enter(stack.size());
-        Parts parts(obj, shape, mr);
-        auto out = sink.begin(parts.is_object());
-        stack.push_back(Frame{std::move(parts), std::move(out), nullptr});
-        return false;
+        Parts parts(container, shape, mr);
+        auto out = sink.begin(parts.is_object(), parts.size_hint());
+        stack.push_back(Frame{std::move(parts), std::move(out)});
     };
-    bool have_value = visit(root);
+    open(root, root_shape);
+    PyObject* key = nullptr;
     for (;;) {
-        if (have_value) {
-            if (stack.empty()) return value;
-            Frame& parent = stack.back();
-            sink.add(parent.out, parent.key, std::move(value));
-        }
         Frame& top = stack.back();
-        PyObject *key = nullptr, *item = nullptr;
+        PyObject* item = nullptr;
         if (top.parts.next(key, item)) {
-            top.key = key;
-            have_value = visit(item);
-        } else {
-            value = sink.end(top.out, top.parts.keys_sorted());
-            stack.pop_back();
-            levels.leave();
-            have_value = true;
+            const Shape shape = shape_of(item);
+            if (is_container(shape)) {
+                open(item, shape);
+            } else {
+                sink.add(top.out, key, sink.leaf(item, shape));
+            }
+            continue;
         }
+        auto done = sink.end(top.out, top.parts.keys_sorted());
+        stack.pop_back();
+        levels.leave();
+        if (stack.empty()) return done;
+        Frame& parent = stack.back();
+        sink.add(parent.out, parent.parts.current_key(), std::move(done));
     }
 }
 

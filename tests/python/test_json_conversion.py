@@ -305,4 +305,13 @@ json_values = st.recursive(
 
 @given(json_values)
 def test_json_values_round_trip(value):
-    assert roundtrip(value) == value
+    result = roundtrip(value)
+    assert result == value
+    pending = [result]
+    while pending:  # every dict's keys come back in UTF-8 byte order
+        item = pending.pop()
+        if isinstance(item, dict):
+            assert list(item) == sorted(item, key=lambda k: k.encode())
+            pending.extend(item.values())
+        elif isinstance(item, list):
+            pending.extend(item)
