@@ -1,0 +1,89 @@
+// The shared machinery of the stateful targets: a reader that turns fuzz bytes into small choices
+// (ids from a tiny alphabet, so that operations keep meeting the same keys; tickets that were
+// really handed out, so that current and stale reports both occur), and the loop that applies one
+// operation per step and re-checks the object's invariants after each.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <initializer_list>
+#include <string_view>
+#include <vector>
+
+namespace vorn::fuzz {
+
+// A broken invariant is a crash, so that libFuzzer saves the input that led to it.
+// (clang 14 has no std::source_location over libstdc++, hence the builtins.)
+inline void require(bool ok, const char* what, const char* file = __builtin_FILE(),
+                    int line = __builtin_LINE()) {
+    if (ok) return;
+    std::fprintf(stderr, "invariant broken at %s:%d: %s\n", file, line, what);
+    std::abort();
+}
+
+class ByteReader {
+  public:
+    ByteReader(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
+
+    bool empty() const { return pos_ >= size_; }
+    // Zero once the input is used up, so every choice stays defined.
+    std::uint8_t byte() { return empty() ? 0 : data_[pos_++]; }
+    std::size_t below(std::size_t n) { return byte() % n; }
+    bool flag() { return (byte() & 1) != 0; }
+    std::uint64_t u64() {
+        std::uint64_t v = 0;
+        for (int i = 0; i < 8; ++i) v = v << 8 | byte();
+        return v;
+    }
+    // Any bit pattern: NaN, infinities, subnormals and negative zero included.
+    double f64() {
+        const std::uint64_t bits = u64();
+        double v;
+        std::memcpy(&v, &bits, sizeof v);
+        return v;
+    }
+    // Seconds as a host would pass them: mostly sensible spans, now and then any bit pattern.
+    double seconds() {
+        return flag() ? pick({0.0, 1e-10, 0.25, 1.0, 5.0, 9.999, 10.0, 30.0, 60.0, 300.0, 1e9})
+                      : f64();
+    }
+    template <class T>
+    T pick(std::initializer_list<T> options) {
+        return options.begin()[below(options.size())];
+    }
+    template <class T, std::size_t N>
+    const T& pick(const std::array<T, N>& options) {
+        return options[below(N)];
+    }
+    // One of `handed_out` (the tickets an object gave so far) or, now and then, one it never gave.
+    std::uint64_t ticket(const std::vector<std::uint64_t>& handed_out) {
+        const std::size_t i = below(handed_out.size() + 1);
+        return i < handed_out.size() ? handed_out[handed_out.size() - 1 - i] : u64();
+    }
+
+  private:
+    const std::uint8_t* data_;
+    std::size_t size_;
+    std::size_t pos_ = 0;
+};
+
+template <class Machine>
+using Op = void (*)(Machine&, ByteReader&);
+
+// `Machine` is built from the first bytes (its configuration), then each step picks an operation
+// by one byte and lets it read its arguments; `check()` runs after every step.
+template <class Machine, std::size_t N>
+int run_ops(const std::uint8_t* data, std::size_t size, const std::array<Op<Machine>, N>& ops) {
+    ByteReader in(data, size);
+    Machine machine(in);
+    while (!in.empty()) {
+        ops[in.below(N)](machine, in);
+        machine.check();
+    }
+    return 0;
+}
+
+}  // namespace vorn::fuzz
