@@ -38,6 +38,8 @@ FUZZ_DIR=build-fuzz
 # Per target in scripts/check: seven targets, two at a time, plus the build, stay within three
 # minutes on two cores.
 FUZZ_CHECK_SECONDS=20
+# The line that says what went wrong: a broken invariant, or a sanitizer's report.
+FUZZ_FAULT='invariant broken|runtime error|ERROR: (AddressSanitizer|LeakSanitizer|libFuzzer: (timeout|out-of-memory))'
 
 # The targets are the sources in fuzz/, one binary each.
 fuzz_targets() {
@@ -54,7 +56,8 @@ fuzz_replay() {
         if "$ROOT/$FUZZ_DIR/fuzz/fuzz_$target" "${inputs[@]}" >"$ROOT/$FUZZ_DIR/replay-$target.log" 2>&1; then
             echo "replayed ${#inputs[@]} saved input(s) of $target"
         else
-            tail -n 30 "$ROOT/$FUZZ_DIR/replay-$target.log"
+            # libFuzzer names each input before running it: the last one named crashed.
+            grep -E "^Running: |$FUZZ_FAULT" "$ROOT/$FUZZ_DIR/replay-$target.log" | tail -n 2
             echo "a saved input of $target crashes (log: $FUZZ_DIR/replay-$target.log)"
             failed=1
         fi
@@ -84,7 +87,7 @@ fuzz_report() {
         [ -e "$artifact" ] || continue
         mkdir -p "$ROOT/fuzz/regressions/$target"
         cp "$artifact" "$ROOT/fuzz/regressions/$target/"
-        grep -m1 -E 'invariant broken|ERROR: ' "$work/log" || true
+        grep -m1 -E "$FUZZ_FAULT" "$work/log" || true
         echo "  CRASH: input saved as fuzz/regressions/$target/$(basename "$artifact") (log: $FUZZ_DIR/work/$target/log)"
         rm "$artifact"
         status=1
