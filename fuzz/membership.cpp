@@ -24,6 +24,29 @@ bool sorted_unique(const std::vector<std::string>& ids) {
     return std::adjacent_find(ids.begin(), ids.end(), std::greater_equal<>()) == ids.end();
 }
 
+bool repeats_an_id(const std::vector<Participant>& list) {
+    for (std::size_t i = 0; i < list.size(); ++i) {
+        for (std::size_t j = 0; j < i; ++j) {
+            if (list[i].id == list[j].id) return true;
+        }
+    }
+    return false;
+}
+
+// What merging `given` over its entry in `before` (if its id was there) must leave as `kept`.
+void check_merged(const Participant& given, const std::vector<Participant>& before,
+                  const Participant& kept) {
+    const auto old = std::find_if(before.begin(), before.end(),
+                                  [&](const Participant& o) { return o.id == given.id; });
+    for (const auto field : kFields) {
+        const auto& value = given.*field;
+        require(kept.id == given.id && (value && !value->empty() ? kept.*field == value
+                                        : old == before.end()    ? kept.*field == value
+                                                                 : kept.*field == (*old).*field),
+                "a merge takes what is given and keeps what is known");
+    }
+}
+
 struct Membership {
     AdmissionTicket next;
     RoomRoster rooms;
@@ -66,12 +89,8 @@ struct Membership {
                     (held == admitting.end() || rooms.is_room_admission_current(r, held->second)),
                 "an admitting room holds its ticket");
         }
-        const std::vector<Participant>& list = people.list();
-        for (std::size_t i = 0; i < list.size(); ++i) {
-            for (std::size_t j = 0; j < i; ++j)
-                require(list[i].id != list[j].id, "participant ids are unique");
-        }
-        require(people.changed() == (!sent || *sent != list),
+        require(!repeats_an_id(people.list()), "participant ids are unique");
+        require(people.changed() == (!sent || *sent != people.list()),
                 "changed compares with the list last sent");
     }
 };
@@ -160,17 +179,10 @@ const std::array kOps = {
                                       [&](const Participant& o) { return o.id == p.id; });
         require(m.people.add(p) == (old == before.end()), "an add is new only for an unknown id");
         const auto& list = m.people.list();
-        const std::size_t at = static_cast<std::size_t>(old - before.begin());
-        require(old == before.end() ? list.size() == at + 1 && list.back() == p
-                                    : list.size() == before.size() && list[at].id == p.id,
+        const auto at = static_cast<std::size_t>(old - before.begin());
+        require(list.size() == before.size() + (old == before.end()) && at < list.size(),
                 "a known id is merged in place, a new one appended");
-        for (const auto field : kFields) {
-            const auto& given = p.*field;
-            const auto& kept = list[at].*field;
-            require(given && !given->empty() ? kept == given
-                                             : old == before.end() || kept == (*old).*field,
-                    "a merge takes what is given and keeps what is known");
-        }
+        check_merged(p, before, list[at]);
     }),
     Op([](Membership& m, ByteReader& in) {
         const std::string_view id = in.pick(kPeople);
@@ -181,19 +193,16 @@ const std::array kOps = {
     Op([](Membership& m, ByteReader& in) {
         std::vector<Participant> snapshot(in.below(5));
         for (Participant& p : snapshot) p = m.participant(in);
-        bool repeated = false;
-        for (std::size_t i = 0; i < snapshot.size(); ++i)
-            for (std::size_t j = 0; j < i; ++j)
-                repeated = repeated || snapshot[i].id == snapshot[j].id;
         const std::vector<Participant> before = m.people.list();
         const auto r = m.people.set_all(snapshot, "trace");
-        require(r.ok() != repeated, "a snapshot is refused exactly when it repeats an id");
+        require(r.ok() != repeats_an_id(snapshot), "a snapshot is refused when it repeats an id");
         if (!r)
             return require(m.people.list() == before && !r.error().issues.empty(),
                            "a refused snapshot changes nothing");
         require(m.people.list().size() == snapshot.size(), "the roster becomes the snapshot");
-        for (std::size_t i = 0; i < snapshot.size(); ++i)
-            require(m.people.list()[i].id == snapshot[i].id, "in snapshot order");
+        for (std::size_t i = 0; i < snapshot.size(); ++i) {
+            check_merged(snapshot[i], before, m.people.list()[i]);
+        }
     }),
     Op([](Membership& m, ByteReader&) {
         m.people.mark_sent();

@@ -17,17 +17,7 @@ constexpr std::array<std::string_view, 3> kKeys = {"a", "b", "c"};
 constexpr Ticket kLastTicket = TicketCounter::kLimit;
 using S = ChannelStatus;
 
-enum class Call {
-    Begin,
-    Joined,
-    JoinFailed,
-    JoinUnknown,
-    Leave,
-    Left,
-    LeaveUnknown,
-    RejoinFailed,
-    Acknowledge
-};
+enum class Call { Begin, Joined, JoinFailed, JoinUnsure, Leave, Left, LeaveUnsure, Lost, Ack };
 
 struct Transition {
     Call call;
@@ -39,12 +29,12 @@ constexpr std::array<Transition, 9> kTransitions = {{
     {Call::Begin, S::Absent, S::Pending, false},
     {Call::Joined, S::Pending, S::Established, true},
     {Call::JoinFailed, S::Pending, S::Absent, true},
-    {Call::JoinUnknown, S::Pending, S::Unreconciled, true},
+    {Call::JoinUnsure, S::Pending, S::Unreconciled, true},
     {Call::Leave, S::Established, S::Leaving, false},
     {Call::Left, S::Leaving, S::Absent, true},
-    {Call::LeaveUnknown, S::Leaving, S::Unreconciled, true},
-    {Call::RejoinFailed, S::Established, S::Unreconciled, true},
-    {Call::Acknowledge, S::Unreconciled, S::Absent, false},
+    {Call::LeaveUnsure, S::Leaving, S::Unreconciled, true},
+    {Call::Lost, S::Established, S::Unreconciled, true},
+    {Call::Ack, S::Unreconciled, S::Absent, false},
 }};
 
 struct Tracker {
@@ -105,22 +95,22 @@ struct Tracker {
                                         RoomSubscribeResult::JoinFailed)
                                  : room(t.record_room_participants_join_failed(key, ticket, true),
                                         RoomSubscribeResult::RolledBack);
-            case Call::JoinUnknown:
+            case Call::JoinUnsure:
                 return topic ? t.record_agent_topic_join_ambiguous(key, ticket)
                              : room(t.record_room_participants_join_failed(key, ticket, false),
                                     RoomSubscribeResult::RollbackFailed);
             case Call::Left:
-            case Call::LeaveUnknown: {
+            case Call::LeaveUnsure: {
                 const LeaveOutcome o = call == Call::Left
                                            ? LeaveOutcome::Left
                                            : in.pick({LeaveOutcome::Failed, LeaveOutcome::Unknown});
                 return topic ? t.mark_agent_topic_leave_complete(key, ticket, o)
                              : t.mark_room_leave_complete(key, ticket, o);
             }
-            case Call::RejoinFailed:
+            case Call::Lost:
                 return topic ? t.mark_agent_topic_rejoin_failed(key, ticket)
                              : t.mark_room_rejoin_failed(key, ticket);
-            case Call::Acknowledge:
+            case Call::Ack:
                 return topic ? t.acknowledge_agent_topic_reconciled(key)
                              : t.acknowledge_room_reconciled(key);
         }
@@ -166,10 +156,9 @@ void transition(Tracker& t, ByteReader& in) {
     const std::string_view key = in.pick(kKeys);
     const Ticket ticket = in.ticket(t.handed_out);
     const auto held = t.held.find({topic, key});
-    const bool allowed =
-        t.status(topic, key) == tr.from &&
-        (tr.current_ticket ? held != t.held.end() && held->second == ticket
-                           : tr.call == Call::Acknowledge || t.next != kLastTicket);
+    const bool allowed = t.status(topic, key) == tr.from &&
+                         (tr.current_ticket ? held != t.held.end() && held->second == ticket
+                                            : tr.call == Call::Ack || t.next != kLastTicket);
     const auto before = t.snapshot();
     const std::optional<bool> verdict = t.apply(tr.call, topic, key, ticket, in);
     require(verdict.value_or(allowed) == allowed,
