@@ -1,6 +1,7 @@
 // Event validation and inbound routing on arbitrary JSON. Input: one byte naming the event type
 // ('A' + its position), one byte choosing the envelope room id, the agent id and whether the event
 // name is spoiled, then the payload as JSON text.
+#include <algorithm>
 #include <set>
 
 #include "core/delivery.hpp"
@@ -19,6 +20,21 @@ const std::string kTrace = "trace";
 const std::set<std::string_view> kNormalizedKeys = {"metadata",    "attachments", "retryable",
                                                     "retry_after", "is_remote",   "is_external",
                                                     "from_handle", "from_name",   "message"};
+
+// Every object in `value` keeps its keys unique and in ascending byte order.
+bool keys_sorted(const Json& value) {
+    if (const JsonArray* items = value.if_array()) {
+        return std::all_of(items->begin(), items->end(), keys_sorted);
+    }
+    const JsonObject* object = value.if_object();
+    if (!object) return true;
+    for (const JsonMember* m = object->begin(); m != object->end(); ++m) {
+        if ((m != object->begin() && !utf8_less((m - 1)->key.text(), m->key.text())) ||
+            !keys_sorted(m->value))
+            return false;
+    }
+    return true;
+}
 
 void check_failure(const CoreError& error, const Json& payload) {
     require(!error.issues.empty() && error.trace_context == kTrace, "issues and trace context");
@@ -45,6 +61,7 @@ void check_validation(EventType type, const Json& payload) {
         return;
     }
     const Json& out = copied.value();
+    require(keys_sorted(payload) && keys_sorted(out), "object keys stay sorted and unique");
     Result<Json> again = validate_event_payload(type, out, std::nullopt);
     require(out == in_place.value() && again.ok() && again.value() == out,
             "in place or copied, a normalized payload validates to itself");
