@@ -2,7 +2,6 @@
 // cancellation) with its views checked against each other after every step, and a turn ledger
 // whose two flags are checked against the effects recorded so far.
 #include <algorithm>
-#include <limits>
 #include <set>
 
 #include "core/runtime/decisions.hpp"
@@ -15,8 +14,6 @@ using fuzz::require;
 
 namespace {
 
-constexpr std::uint64_t kLastTicket = std::numeric_limits<std::uint64_t>::max();
-
 bool subsequence(const std::vector<std::string>& part, const std::vector<std::string>& whole) {
     auto at = whole.begin();
     for (const std::string& s : part) {
@@ -27,30 +24,27 @@ bool subsequence(const std::vector<std::string>& part, const std::vector<std::st
 }
 
 struct Agent {
-    std::uint64_t next;
+    fuzz::Counter tickets;
     DecisionRegistry registry;
     std::vector<DecisionRegistry::Registration> registrations;
-    std::vector<std::uint64_t> tickets;
     std::set<std::uint64_t> claimed;  // tickets whose registration was claimed, ever
     TurnLedger ledger;
     bool settled = false, replied = false;
 
     explicit Agent(ByteReader& in)
-        : next(in.flag() ? kLastTicket - 2 : 0),
+        : tickets(in),
           registry{in.u64(), in.flag() ? std::optional<std::uint32_t>(in.below(4)) : std::nullopt,
-                   next} {}
+                   tickets.next()} {}
 
     // A registration that was handed out, or a token and ticket that never were.
     DecisionRegistry::Registration pick(ByteReader& in) {
         const std::size_t i = in.below(registrations.size() + 1);
         if (i < registrations.size()) return registrations[i];
-        return {in.pick<std::string>({"k", "0000beef"}), in.ticket(tickets)};
+        return {in.pick<std::string>({"k", "0000beef"}), in.ticket(tickets.handed_out())};
     }
     void registered(const std::optional<DecisionRegistry::Registration>& r) {
-        if (!r) return;
-        require(r->ticket == next++ && next - 1 != kLastTicket, "tickets are handed out in order");
-        registrations.push_back(*r);
-        tickets.push_back(r->ticket);
+        if (tickets.record(r ? std::optional(r->ticket) : std::nullopt))
+            registrations.push_back(*r);
     }
 
     void check() const {
@@ -80,7 +74,7 @@ const std::array kOps = {
         const std::optional<std::string_view> room =
             in.pick<std::optional<std::string_view>>({std::nullopt, "r", "s"});
         const auto r = a.registry.register_minted(room);
-        require(r.has_value() == (a.next != kLastTicket), "minting fails only without tickets");
+        require(r.has_value() == !a.tickets.exhausted(), "minting fails only without tickets");
         require(!r || (r->token.size() == 8 &&
                        r->token.find_first_not_of("0123456789abcdef") == std::string::npos),
                 "minted tokens are eight hex digits");

@@ -3,7 +3,6 @@
 // must be handed out consecutively and never reused; every answer is checked against what the
 // registry's own views said before the call.
 #include <algorithm>
-#include <limits>
 #include <map>
 
 #include "core/runtime/claims.hpp"
@@ -17,14 +16,13 @@ namespace {
 
 constexpr std::array<std::string_view, 2> kRooms = {"r", "s"};
 constexpr std::array<std::string_view, 4> kMessages = {"a", "b", "c", "d"};
-constexpr std::uint64_t kNoToken = std::numeric_limits<std::uint64_t>::max();
 
 bool contains(const std::vector<std::string_view>& ids, std::string_view id) {
     return std::find(ids.begin(), ids.end(), id) != ids.end();
 }
 
 struct Claims {
-    std::uint64_t next_token;  // the token the registry should hand out next
+    fuzz::Counter tokens;
     ClaimRegistry registry;
     RetryTracker tracker;
     std::map<std::pair<std::string_view, std::string_view>, PendingEntry> entries;
@@ -32,8 +30,8 @@ struct Claims {
 
     // Braces read the configuration bytes left to right.
     explicit Claims(ByteReader& in)
-        : next_token(in.flag() ? kNoToken - 2 : 0),
-          registry{static_cast<std::uint32_t>(1 + in.below(4)), next_token},
+        : tokens{in},
+          registry{static_cast<std::uint32_t>(1 + in.below(4)), tokens.next()},
           tracker{static_cast<std::uint32_t>(in.below(3)),
                   static_cast<std::uint32_t>(1 + in.below(4))} {}
 
@@ -48,7 +46,7 @@ struct Claims {
     // The entry's own token, or one of a few that name nothing.
     std::string token(ByteReader& in) const {
         if (entry() && entry()->token && in.flag()) return std::to_string(*entry()->token);
-        return in.pick<std::string>({"0", "01", "", "+1", std::to_string(next_token - 1)});
+        return in.pick<std::string>({"0", "01", "", "+1", std::to_string(tokens.next() - 1)});
     }
     bool names_entry(const std::string& token) const {
         return entry() && entry()->token && token == std::to_string(*entry()->token);
@@ -57,7 +55,7 @@ struct Claims {
     void settled(const Result<const PendingEntry*>& r, std::optional<PendingEntry> before,
                  const TerminalIntent& intent) const {
         const bool refused =
-            before ? before->intent != intent || !before->token : next_token == kNoToken;
+            before ? before->intent != intent || !before->token : tokens.exhausted();
         require(r.ok() != refused && (!r || (r.value() == entry() && r.value()->token)),
                 "settlements fail only on another intent or without tokens");
     }
@@ -91,9 +89,9 @@ struct Claims {
                             old->second.continuation == e.continuation,
                         "an entry keeps its token, intent and continuation");
             } else {
-                require(e.token ==
-                            (next_token == kNoToken ? std::nullopt : std::optional(next_token++)),
-                        "a new entry takes the next token; none is reused");
+                const bool none_left = tokens.exhausted();
+                require(tokens.record(e.token) != none_left,
+                        "a new entry takes the next token, or none once they ran out");
             }
         }
         entries = std::move(now);
@@ -172,14 +170,6 @@ const std::array kOps = {
     }),
     Op([](Claims& c, ByteReader& in) {
         c.pick_key(in);
-        const auto reason = static_cast<ParkedReason>(in.below(2));
-        if (in.flag()) {
-            const bool had = c.entry() != nullptr;
-            require(c.registry.park_ack(c.room, c.message, reason) == had &&
-                        (!had || c.entry()->parked == reason),
-                    "parking needs an entry and records the reason");
-            return;
-        }
         std::size_t parked = 0;
         for (const auto& [key, e] : c.entries) parked += key.first == c.room && e.parked;
         require(c.registry.unpark_acks(c.room) == parked &&
@@ -227,10 +217,12 @@ const std::array kOps = {
         c.pick_key(in);
         const std::string token = c.token(in);
         const auto reason = static_cast<ParkedReason>(in.below(2));
-        const bool named = c.names_entry(token);
-        require(c.registry.park_settlement(c.room, c.message, token, reason) == named &&
-                    (!named || c.entry()->parked == reason),
-                "only the entry's own token parks it");
+        const bool by_token = in.flag();
+        const bool parks = by_token ? c.names_entry(token) : c.entry() != nullptr;
+        require((by_token ? c.registry.park_settlement(c.room, c.message, token, reason)
+                          : c.registry.park_ack(c.room, c.message, reason)) == parks &&
+                    (!parks || c.entry()->parked == reason),
+                "parking needs an entry (and, for a settlement, its token)");
     }),
     Op([](Claims& c, ByteReader& in) {
         c.pick_key(in);

@@ -10,6 +10,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <initializer_list>
+#include <limits>
+#include <optional>
 #include <string_view>
 #include <vector>
 
@@ -68,6 +70,30 @@ class ByteReader {
     const std::uint8_t* data_;
     std::size_t size_;
     std::size_t pos_ = 0;
+};
+
+// The values (tickets, epochs, tokens) an object hands out from one 64-bit counter: it starts at 0
+// or, when the input says so, a few short of the last value, which is never handed out.
+class Counter {
+  public:
+    static constexpr std::uint64_t kLast = std::numeric_limits<std::uint64_t>::max();
+
+    explicit Counter(ByteReader& in) : next_(in.flag() ? kLast - 3 : 0) {}
+
+    std::uint64_t next() const { return next_; }
+    bool exhausted() const { return next_ == kLast; }
+    const std::vector<std::uint64_t>& handed_out() const { return handed_out_; }
+    // A value the object handed out must be the next one; returns whether there was one.
+    bool record(std::optional<std::uint64_t> got) {
+        if (!got) return false;
+        require(*got == next_ && !exhausted(), "values are handed out in order, never the last");
+        handed_out_.push_back(next_++);
+        return true;
+    }
+
+  private:
+    std::uint64_t next_;
+    std::vector<std::uint64_t> handed_out_;
 };
 
 template <class Machine>

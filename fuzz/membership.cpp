@@ -48,24 +48,18 @@ void check_merged(const Participant& given, const std::vector<Participant>& befo
 }
 
 struct Membership {
-    AdmissionTicket next;
+    fuzz::Counter tickets;
     RoomRoster rooms;
     std::map<std::string, AdmissionTicket, std::less<>> admitting;  // the current tickets
-    std::vector<AdmissionTicket> handed_out;
     ParticipantRoster people;
     std::optional<std::vector<Participant>> sent;
 
-    explicit Membership(ByteReader& in)
-        : next(in.flag() ? RoomRoster::kExhausted - 2 : 0), rooms(next) {}
+    explicit Membership(ByteReader& in) : tickets(in), rooms(tickets.next()) {}
 
     std::map<std::string_view, M> memberships() const {
         std::map<std::string_view, M> out;
         for (const std::string_view r : kRooms) out[r] = rooms.room_membership(r);
         return out;
-    }
-    AdmissionTicket take() {
-        handed_out.push_back(next);
-        return next++;
     }
     Participant participant(ByteReader& in) const {
         Participant p;
@@ -101,16 +95,15 @@ const std::array kOps = {
     Op([](Membership& m, ByteReader& in) {
         const std::string_view room = in.pick(kRooms);
         const bool passes = in.flag();
-        const bool allowed = passes && m.rooms.room_membership(room) == M::Unadmitted &&
-                             m.next != RoomRoster::kExhausted;
+        const bool allowed =
+            passes && m.rooms.room_membership(room) == M::Unadmitted && !m.tickets.exhausted();
         const auto got = m.rooms.begin_room_admission(room, passes);
-        require(got == (allowed ? std::optional(m.next) : std::nullopt),
-                "admissions begin only for unknown rooms that pass, in ticket order");
-        if (allowed) m.admitting[std::string(room)] = m.take();
+        require(m.tickets.record(got) == allowed, "only unknown rooms that pass are admitted");
+        if (allowed) m.admitting[std::string(room)] = *got;
     }),
     Op([](Membership& m, ByteReader& in) {
         const std::string_view room = in.pick(kRooms);
-        const AdmissionTicket ticket = in.ticket(m.handed_out);
+        const AdmissionTicket ticket = in.ticket(m.tickets.handed_out());
         const bool succeeded = in.flag();
         const auto held = m.admitting.find(room);
         const bool current = held != m.admitting.end() && held->second == ticket;
@@ -142,9 +135,9 @@ const std::array kOps = {
         require(sorted_unique(r.removed) && sorted_unique(r.resync) && sorted_unique(fresh),
                 "the three lists are sorted");
         for (const auto& [room, ticket] : r.admitting) {
-            require(before.at(room) == M::Unadmitted && ticket == m.next,
-                    "new rooms are admitted in room order, tickets consecutive");
-            m.admitting[room] = m.take();
+            require(before.at(room) == M::Unadmitted && m.tickets.record(ticket),
+                    "only new rooms are admitted, in order, with consecutive tickets");
+            m.admitting[room] = ticket;
         }
         for (const auto& [room, was] : before) {
             const bool listed = std::count(snapshot.begin(), snapshot.end(), room) > 0;
@@ -154,9 +147,8 @@ const std::array kOps = {
             require(removed == (was == M::Admitted && !listed) &&
                         resync == (was == M::Admitted && listed),
                     "admitted rooms are removed or resynced by the snapshot");
-            require(
-                admitting == (was == M::Unadmitted && listed) || m.next == RoomRoster::kExhausted,
-                "every new room of the snapshot enters admission while tickets last");
+            require(admitting == (was == M::Unadmitted && listed) || m.tickets.exhausted(),
+                    "every new room of the snapshot enters admission while tickets last");
             require(m.rooms.room_membership(room) == (removed     ? M::Unadmitted
                                                       : admitting ? M::Admitting
                                                                   : was),

@@ -3,7 +3,6 @@
 // connected epoch, the clock watermark) and checks every outcome against them: its shape, its
 // state, the bounds of its delay, and that a dead session stays dead.
 #include <algorithm>
-#include <limits>
 
 #include "core/runtime/session.hpp"
 #include "fuzz/driver.hpp"
@@ -14,8 +13,6 @@ using fuzz::ByteReader;
 using fuzz::require;
 
 namespace {
-
-constexpr std::uint64_t kLastEpoch = std::numeric_limits<std::uint64_t>::max();
 
 SessionPolicy policy_from(ByteReader& in) {
     Result<SessionPolicy> p = SessionPolicy::create(fuzz::read_policy_settings(in), std::nullopt);
@@ -28,19 +25,16 @@ Duration saturated(double seconds) {
 
 struct SessionMachine {
     SessionPolicy policy;
-    std::uint64_t next_epoch;
+    fuzz::Counter epochs;
     Session session;
     double clock = 0;
-    std::vector<std::uint64_t> epochs;
     std::optional<std::uint64_t> current, connected;
     std::optional<double> attempt_start, last_seen;
     std::optional<DeadReason> dead_reason;
     SessionState state = SessionState::Connecting;  // as the last outcome reported it
 
     explicit SessionMachine(ByteReader& in)
-        : policy(policy_from(in)),
-          next_epoch(in.flag() ? kLastEpoch - 2 : 0),
-          session(policy, next_epoch) {}
+        : policy(policy_from(in)), epochs(in), session(policy, epochs.next()) {}
 
     bool dead() const { return session.state() == SessionState::Dead; }
     // The clock steps forward, stands, or goes back a little.
@@ -114,17 +108,15 @@ const std::array kOps = {
     Op([](SessionMachine& m, ByteReader& in) {
         const double t = m.now(in);
         const std::optional<std::uint64_t> epoch = m.session.begin_attempt(m.elapsed(t));
-        const bool refused = m.dead() || m.next_epoch == kLastEpoch;
-        require(epoch == (refused ? std::nullopt : std::optional(m.next_epoch)),
-                "epochs are handed out in order until the session dies or they run out");
+        const bool refused = m.dead() || m.epochs.exhausted();
+        require(m.epochs.record(epoch) != refused, "a new epoch until dead or out of epochs");
         if (refused) return;
-        m.epochs.push_back(m.next_epoch++);
         m.current = epoch;
         m.attempt_start = t;
         m.last_seen.reset();
     }),
     Op([](SessionMachine& m, ByteReader& in) {
-        const std::uint64_t epoch = in.ticket(m.epochs);
+        const std::uint64_t epoch = in.ticket(m.epochs.handed_out());
         const double t = m.now(in);
         const std::optional<SessionOutcome> want = m.refusal(epoch, t, true);
         const SessionOutcome got = m.session.on_connected(epoch, m.elapsed(t));
@@ -134,7 +126,7 @@ const std::array kOps = {
         m.connected = epoch;
     }),
     Op([](SessionMachine& m, ByteReader& in) {
-        const std::uint64_t epoch = in.ticket(m.epochs);
+        const std::uint64_t epoch = in.ticket(m.epochs.handed_out());
         const double t = m.now(in);
         const bool upgrade = in.flag();
         const std::uint16_t code = upgrade ? in.pick<std::uint16_t>({400, 401, 403, 404, 409, 500})

@@ -14,7 +14,6 @@ using fuzz::require;
 namespace {
 
 constexpr std::array<std::string_view, 3> kKeys = {"a", "b", "c"};
-constexpr Ticket kLastTicket = TicketCounter::kLimit;
 using S = ChannelStatus;
 
 enum class Call { Begin, Joined, JoinFailed, JoinUnsure, Leave, Left, LeaveUnsure, Lost, Ack };
@@ -38,13 +37,11 @@ constexpr std::array<Transition, 9> kTransitions = {{
 }};
 
 struct Tracker {
-    Ticket next;
+    fuzz::Counter tickets;
     SubscriptionTracker tracker;
     std::map<std::pair<bool, std::string_view>, Ticket> held;  // (is topic, key) -> ticket
-    std::vector<Ticket> handed_out;
 
-    explicit Tracker(ByteReader& in)
-        : next(in.flag() ? kLastTicket - 3 : 0), tracker(TicketCounter(next)) {}
+    explicit Tracker(ByteReader& in) : tickets(in), tracker(TicketCounter(tickets.next())) {}
 
     S status(bool topic, std::string_view key) const {
         return topic ? static_cast<S>(tracker.agent_topic_status(key))
@@ -77,10 +74,10 @@ struct Tracker {
             case Call::Begin: {
                 const auto got =
                     topic ? t.begin_agent_topic_join(key) : t.begin_room_subscribe(key);
-                return started(got);
+                return tickets.record(got);
             }
             case Call::Leave:
-                return started(topic ? t.leave_agent_topic(key) : t.unsubscribe_room(key));
+                return tickets.record(topic ? t.leave_agent_topic(key) : t.unsubscribe_room(key));
             case Call::Joined:
                 return topic ? t.record_agent_topic_join(key, ticket, true)
                              : room(t.record_both_room_topics_joined(key, ticket),
@@ -116,12 +113,6 @@ struct Tracker {
         }
         return std::nullopt;
     }
-    // A started join or leave takes exactly the next ticket.
-    bool started(std::optional<Ticket> got) {
-        require(!got || *got == next, "tickets are handed out in order, one counter for all");
-        if (got) handed_out.push_back(next++);
-        return got.has_value();
-    }
 
     void check() const {
         for (const bool topic : {false, true}) {
@@ -154,11 +145,11 @@ void transition(Tracker& t, ByteReader& in) {
     const Transition& tr = in.pick(kTransitions);
     const bool topic = in.flag();
     const std::string_view key = in.pick(kKeys);
-    const Ticket ticket = in.ticket(t.handed_out);
+    const Ticket ticket = in.ticket(t.tickets.handed_out());
     const auto held = t.held.find({topic, key});
     const bool allowed = t.status(topic, key) == tr.from &&
                          (tr.current_ticket ? held != t.held.end() && held->second == ticket
-                                            : tr.call == Call::Ack || t.next != kLastTicket);
+                                            : tr.call == Call::Ack || !t.tickets.exhausted());
     const auto before = t.snapshot();
     const std::optional<bool> verdict = t.apply(tr.call, topic, key, ticket, in);
     require(verdict.value_or(allowed) == allowed,
@@ -168,7 +159,7 @@ void transition(Tracker& t, ByteReader& in) {
     if (tr.to == S::Absent || tr.to == S::Unreconciled) {
         t.held.erase({topic, key});
     } else if (tr.to != S::Established) {
-        t.held[{topic, key}] = t.handed_out.back();
+        t.held[{topic, key}] = t.tickets.handed_out().back();
     } else {
         require(t.established(topic).newest()->first == key, "the newest join is listed last");
     }
