@@ -36,7 +36,7 @@ struct Agent {
           registry{in.u64(), in.flag() ? std::optional<std::uint32_t>(in.below(4)) : std::nullopt,
                    tickets.next()} {}
 
-    // A registration that was handed out, or a token and ticket that never were.
+    // A registration that was handed out, or a token and ticket of the host's own invention.
     DecisionRegistry::Registration pick(ByteReader& in) {
         const std::size_t i = in.below(registrations.size() + 1);
         if (i < registrations.size()) return registrations[i];

@@ -1,7 +1,8 @@
 // The shared machinery of the stateful targets: a reader that turns fuzz bytes into small choices
 // (ids from a tiny alphabet, so that operations keep meeting the same keys; tickets that were
-// really handed out, so that current and stale reports both occur), and the loop that applies one
-// operation per step and re-checks the object's invariants after each.
+// really handed out, so that current and stale reports both occur), a record of the values an
+// object hands out from its counter, and the loop that applies one operation per step and
+// re-checks the object's invariants after each.
 #pragma once
 
 #include <array>
