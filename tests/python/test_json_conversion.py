@@ -123,7 +123,13 @@ def test_conversion_failures(value, message):
         assert info.value.__notes__ == ["while processing 'raw'"]
 
 
-@pytest.mark.parametrize("value", [2**128, -(2**127) - 1, 2**1000])
+class LyingInt(int):
+    bit_length = lambda self: 5
+    __eq__ = lambda self, other: True
+    __hash__ = int.__hash__
+
+
+@pytest.mark.parametrize("value", [2**128, -(2**127) - 1, 2**1000, LyingInt(-(2**127) - 1)])
 def test_beyond_128_bits_carries_the_hosts_overflow_text(value):
     with pytest.raises(TypeError) as info:
         roundtrip(value)
