@@ -1,11 +1,13 @@
 """Every public callable of the module in one table: each function, constructor, static method,
-method and property, with a fresh object to call it on, keyword arguments of a call that succeeds
-and at least one failing variant (the documented exception and the keywords it overrides). For a
-property the failing path is an assignment. The stateful classes also say how to read every view
-of an object (to compare before and after a refused call) and name a call that takes exclusive
-access and changes nothing (to prove the access flag was released)."""
+method and property (found on the module, so none is forgotten), with a fresh object to call it
+on, the keywords of a call that succeeds and a failing variant (the documented exception and the
+keywords it changes). Arguments come by parameter name from VALUES unless a row says otherwise; a
+callable without parameters fails on an unexpected keyword, a property on an assignment. The
+stateful classes also say how to read all their views (to compare before and after a refused call)
+and name an exclusive call that changes nothing (to prove their access flag was released)."""
 
 import dataclasses
+import inspect
 
 import vorn_sdk_core as core
 
@@ -54,8 +56,16 @@ class Fresh:
         self.make = make
 
 
-def failing(exception, **overrides):
-    return (exception, overrides)
+def T(**overrides):
+    return (TypeError, overrides)
+
+
+def V(**overrides):
+    return (ValueError, overrides)
+
+
+def O(**overrides):  # noqa: E743
+    return (OverflowError, overrides)
 
 
 def registry():
@@ -112,7 +122,7 @@ def participants():
 def decisions():
     d = core.DecisionRegistry(max_pending=3, seed=7)
     d.register_keyed("k")  # ticket 0
-    d.register_minted("room")  # TOKEN, ticket 1
+    d.register_minted("r")  # TOKEN, ticket 1
     return d
 
 
@@ -122,10 +132,8 @@ def ledger():
     return turn
 
 
-IDS = ("m", "c", "p", "f", "x")
-ROOMS = ("r", "s", "n")
-TOPICS = ("t", "j", "u")
-TOKEN = core.DecisionRegistry(seed=7).register_minted("room")[0]
+IDS, ROOMS, TOPICS = ("m", "c", "p", "f", "x"), ("r", "s", "n"), ("t", "j", "u")
+TOKEN = core.DecisionRegistry(seed=7).register_minted("r")[0]
 
 REGISTRY = Target("ClaimRegistry", registry, lambda r: (
     sorted(r.inflight_ids("r")), r.completed_ids("r"), r.pending_ack_ids("r"),
@@ -152,18 +160,19 @@ PARTICIPANTS = Target("ParticipantRoster", participants,
                       lambda roster: (roster.list(), roster.changed()),
                       lambda roster: roster.remove("zz"))
 DECISIONS = Target("DecisionRegistry", decisions, lambda d: (
-    d.unclaimed(), d.unclaimed_count(), d.oldest_unclaimed(), d.unclaimed_in_room("room"),
+    d.unclaimed(), d.unclaimed_count(), d.oldest_unclaimed(), d.unclaimed_in_room("r"),
     d.max_pending,
 ), lambda d: d.forget("zz", 0))
 LEDGER = Target("TurnLedger", ledger, lambda turn: (turn.verdict(), turn.reply_settled()),
                 lambda turn: turn.record(core.TurnEffect.Observe))
 STATEFUL = (REGISTRY, TRACKER, SESSION, SUBSCRIPTIONS, ROOM_ROSTER, PARTICIPANTS, DECISIONS, LEDGER)
-
-FAILURE = Target("AgentFailure", lambda: core.AgentFailure("p", "m", code="c", detail={"k": [1]}))
-POLICY = Target("SessionPolicy", core.SessionPolicy.default)
-OUTCOME = Target("SessionOutcome", lambda: session().on_socket_close(0, 2.0, 1006, 0.5))
-RECONCILIATION = Target("RoomReconciliation", lambda: rooms().reconcile(["s", "n"]))
-CANCELLED = Target("CancelledDecisions", lambda: decisions().cancel_all())
+TARGETS = {t.cls: t for t in (
+    *STATEFUL, Target("SessionPolicy", core.SessionPolicy.default),
+    Target("AgentFailure", lambda: core.AgentFailure("p", "m", code="c", detail={"k": [1]})),
+    Target("SessionOutcome", lambda: session().on_socket_close(0, 2.0, 1006, 0.5)),
+    Target("RoomReconciliation", lambda: rooms().reconcile(["s", "n"])),
+    Target("CancelledDecisions", lambda: decisions().cancel_all()),
+)}
 
 CONFIG = {
     "base_delay_s": 1, "factor": 2.0, "max_delay_s": 30, "stable_reset_s": 60,
@@ -176,216 +185,161 @@ MESSAGE = {
     "id": "m1", "content": "hi", "message_type": "text", "sender_type": "User", "sender_id": "u1",
     "inserted_at": "t0", "updated_at": "t0", "chat_room_id": "r1", "metadata": {"n": [1, 2.5]},
 }
-KEY = {"room_id": "r", "message_id": "m"}
-RETRY = Fresh(tracker)
+# The value of a successful call's argument, by parameter name.
+VALUES = {
+    "room_id": "r", "message_id": "m", "error": "boom", "token": "0", "trace_context": "t",
+    "reason": core.ParkedReason.Rejected, "retry_tracker": Fresh(tracker), "allow_retry": True,
+    "self_echo": False, "durably_processed": False, "durably_failed": True,
+    "allow_failed_retry": False, "ticket": 0, "topic": "t", "key": "k",
+    "epoch": 0, "now_s": 2.0, "close_code": 1006, "status": 503, "retry_after_s": 1.5,
+    "jitter_sample": 0.5, "retryable": True, "policy": core.SessionPolicy.default(),
+    "config": CONFIG, "succeeded": True, "passes_filter": True, "chat_room_left": False,
+    "joined": True, "outcome": core.LeaveOutcome.Left, "effect": core.TurnEffect.Reply,
+    "participant": {"id": "u", "name": "V", "extra": [1]}, "participant_id": "u",
+    "participants": [{"id": "u"}, {"id": "w", "handle": None}], "current_room_ids": ["r", "n"],
+    "trace_context_provider": str, "agent_id": "a", "sender_id": "a", "sender_type": "Agent",
+    "event_type": "message_created", "payload": MESSAGE, "raw": MESSAGE, "seen_ids": ["m"],
+    "candidate": {"id": "m", "sender_id": "u", "sender_type": "User"}, "next_message_id": "n",
+    "triggering_message_id": "m", "authorized_senders": {"u"}, "system": "sensory",
+    "memory_type": "iconic", "provider": "p", "message": "m", "code": "c",
+    "detail": {"k": [1, 2.5, None]}, "max_completed": 5, "max_retries": 1, "max_tracked": 10,
+    "max_pending": 2, "seed": 1,
+}
+
+# Name: its failing call, or (failing call, the successful call's own values).
+ROWS = {
+    "chat_room_topic": T(room_id=1),
+    "room_participants_topic": T(room_id=None),
+    "classify_close": V(close_code=65536),
+    "classify_upgrade": V(status=-1),
+    "evaluate_adapter_result": T(succeeded=1),
+    "evaluate_delivery_event": V(event_type="room_removed", room_id=None, payload={"id": 5}),
+    "evaluate_drain_candidate": T(seen_ids="abc"),
+    "evaluate_next_message": T(next_message_id=1),
+    "is_authorized_sender": T(authorized_senders=["u"]),
+    "is_self_echo": T(agent_id=None),
+    "validate_event_payload": V(raw={}),
+    "validate_memory_type_for_system": V(memory_type="episodic"),
+    "AgentFailure": T(detail=object()),
+    "ClaimRegistry": V(max_completed=0),
+    "DecisionRegistry": V(max_pending=0),
+    "RetryTracker": V(max_tracked=0),
+    "Session": T(policy=CONFIG),
+    "SessionPolicy": V(config={**CONFIG, "factor": 0.5}),
+    "AgentTopicKind.topic": T(agent_id=1),
+    "RetryTracker.record_attempt": T(message_id=1),
+    "RetryTracker.mark_success": T(message_id=b"m"),
+    "RetryTracker.discard_attempt": T(message_id=None),
+    "RetryTracker.is_permanently_failed": (T(message_id=1), {"message_id": "x"}),
+    "RetryTracker.mark_permanently_failed": T(message_id=1),
+    "ClaimRegistry.try_claim": T(room_id=1),
+    "ClaimRegistry.release": T(message_id=1),
+    "ClaimRegistry.inflight_ids": T(room_id=1),
+    "ClaimRegistry.is_completed": (T(room_id=1), {"message_id": "c"}),
+    "ClaimRegistry.remember_completed": T(room_id=1),
+    "ClaimRegistry.completed_ids": T(room_id=1),
+    "ClaimRegistry.discard_completed": T(room_id=1),
+    "ClaimRegistry.is_ack_pending": (T(room_id=1), {"message_id": "p"}),
+    "ClaimRegistry.delivery_eligibility": T(self_echo=1),
+    "ClaimRegistry.guarded_claim": (T(allow_failed_retry=None), {"message_id": "n"}),
+    "ClaimRegistry.remember_ack_pending": (T(message_id=1), {"message_id": "n"}),
+    "ClaimRegistry.remember_failed_ack_pending": (V(error="other"), {"message_id": "f"}),
+    "ClaimRegistry.pending_ack": (T(message_id=1), {"message_id": "f"}),
+    "ClaimRegistry.park_ack": (T(reason="rejected"), {"message_id": "p"}),
+    "ClaimRegistry.unpark_acks": T(room_id=1),
+    "ClaimRegistry.pending_ack_ids": T(room_id=1),
+    "ClaimRegistry.record_ack_retry": T(room_id=1),
+    "ClaimRegistry.record_processed_settlement": (V(message_id="f"), {"message_id": "p"}),
+    "ClaimRegistry.record_failed_settlement": (V(message_id="p"), {"message_id": "f"}),
+    "ClaimRegistry.pending_settlement": (T(trace_context=1), {"message_id": "p"}),
+    "ClaimRegistry.confirm_settlement": (T(token=0), {"message_id": "p"}),
+    "ClaimRegistry.park_settlement": (T(reason=None), {"message_id": "p"}),
+    "ClaimRegistry.has_retryable_settlement": T(room_id=1),
+    "DecisionRegistry.register_minted": T(room_id=1),
+    "DecisionRegistry.register_keyed": T(key=None),
+    "DecisionRegistry.try_claim": (O(ticket=-1), {"token": "k"}),
+    "DecisionRegistry.withdraw": (T(ticket=1.0), {"token": "k"}),
+    "DecisionRegistry.forget": (O(ticket=2**64), {"token": TOKEN, "ticket": 1}),
+    "DecisionRegistry.unclaimed_in_room": T(room_id=1),
+    "DecisionRegistry.cancel_room": T(room_id=None),
+    "ParticipantRoster.add": T(participant=[]),
+    "ParticipantRoster.remove": T(participant_id=1),
+    "ParticipantRoster.set_all": (V(participants=[{"id": "a"}, {"id": "a"}]),
+                                  {"trace_context": None}),
+    "RoomRoster.room_membership": T(room_id=1),
+    "RoomRoster.begin_room_admission": (T(passes_filter=1), {"room_id": "n"}),
+    "RoomRoster.record_room_admission": O(ticket=-1),
+    "RoomRoster.is_room_admission_current": T(ticket="0"),
+    "RoomRoster.record_room_removed": (T(room_id=1), {"room_id": "s"}),
+    "RoomRoster.reconcile": T(current_room_ids="r"),
+    "Session.begin_attempt": V(now_s=-1.0),
+    "Session.on_connected": V(epoch=-1),
+    "Session.on_socket_close": V(jitter_sample=2.0),
+    "Session.on_upgrade_rejected": V(status=70000),
+    "Session.on_supersede": V(retry_after_s=float("nan")),
+    # Rooms "r" (pending, ticket 0) and "s" (subscribed, 2), topics "t" (pending, 1) and "j"
+    # (joined, 3).
+    "SubscriptionTracker.begin_room_subscribe": (T(room_id=1), {"room_id": "n"}),
+    "SubscriptionTracker.record_chat_room_join_failed": O(ticket=-1),
+    "SubscriptionTracker.record_both_room_topics_joined": T(ticket=None),
+    "SubscriptionTracker.record_room_participants_join_failed": T(chat_room_left=0),
+    "SubscriptionTracker.is_room_subscribed": (T(room_id=1), {"room_id": "s"}),
+    "SubscriptionTracker.is_room_claim_current": T(ticket=0.0),
+    "SubscriptionTracker.room_status": T(room_id=1),
+    "SubscriptionTracker.unsubscribe_room": (T(room_id=1), {"room_id": "s"}),
+    "SubscriptionTracker.mark_room_leave_complete": (T(outcome="left"),
+                                                     {"room_id": "s", "ticket": 4}),
+    "SubscriptionTracker.acknowledge_room_reconciled": T(room_id=1),
+    "SubscriptionTracker.mark_room_rejoin_failed": (O(ticket=2**64), {"room_id": "s", "ticket": 2}),
+    "SubscriptionTracker.begin_agent_topic_join": (T(topic=1), {"topic": "u"}),
+    "SubscriptionTracker.record_agent_topic_join": (T(joined=None), {"ticket": 1}),
+    "SubscriptionTracker.record_agent_topic_join_ambiguous": (T(ticket=None), {"ticket": 1}),
+    "SubscriptionTracker.is_agent_topic_joined": (T(topic=1), {"topic": "j"}),
+    "SubscriptionTracker.is_agent_topic_claim_current": (T(ticket="1"), {"ticket": 1}),
+    "SubscriptionTracker.agent_topic_status": T(topic=1),
+    "SubscriptionTracker.leave_agent_topic": (T(topic=1), {"topic": "j"}),
+    "SubscriptionTracker.mark_agent_topic_leave_complete": (
+        T(outcome=core.RoomStatus.Absent), {"topic": "j", "ticket": 4}),
+    "SubscriptionTracker.acknowledge_agent_topic_reconciled": (T(topic=1), {"topic": "j"}),
+    "SubscriptionTracker.mark_agent_topic_rejoin_failed": (O(ticket=-5), {"topic": "j",
+                                                                          "ticket": 3}),
+    "TurnLedger.record": T(effect="reply"),
+}
 
 
-def fn(name, bad, **ok):
-    return Entry(name, None, ok, (bad,))
+def entry(name, fn, target=None):
+    """The catalogue entry of a callable, from its signature and its row."""
+    row = ROWS.get(name, T(bogus=1))
+    bad, own = row if isinstance(row[0], tuple) else (row, {})
+    params = [p for p in inspect.signature(fn).parameters if p != "self"]
+    assert params or name not in ROWS, f"{name} takes no arguments"
+    return Entry(name, target, {p: own[p] if p in own else VALUES[p] for p in params}, (bad,))
 
 
-def meth(target, name, bad, **ok):
-    return Entry(f"{target.cls}.{name}", target, ok, (bad,))
-
-
-def props(target, *names):
-    return [Entry(f"{target.cls}.{n}", target, bad=((AttributeError, {}),), prop=True)
-            for n in names]
-
-
-def unexpected(name, target=None):
-    """A callable without parameters: an unexpected keyword is its failing call."""
-    return Entry(name if target is None else f"{target.cls}.{name}", target,
-                 bad=(failing(TypeError, bogus=1),))
-
-
-def enumeration_entries():
+def catalogue():
     entries = []
     for name in core.__all__:
-        cls = getattr(core, name)
-        members = [v for v in vars(cls).values() if type(v) is cls] if type(cls) is type else []
-        if not members:
+        obj = getattr(core, name)
+        if not isinstance(obj, type):
+            entries.append(entry(name, obj))
             continue
-        wire = hasattr(cls, "from_wire_name")
-        entries += props(Target(name, lambda m=members[-1]: m), "wire_name" if wire else "value")
-        if wire:
-            entries.append(Entry(f"{name}.from_wire_name", None, {"name": str(members[-1])},
-                                 (failing(TypeError, name=5),)))
+        members = [v for v in vars(obj).values() if type(v) is obj]
+        target = TARGETS.get(name) or Target(name, lambda m=members[-1]: m)
+        if obj.__text_signature__ is not None:
+            entries.append(entry(name, obj))
+        for attr, value in vars(obj).items():
+            if attr.startswith("_") or type(value) is obj:
+                continue
+            full = f"{name}.{attr}"
+            if attr == "from_wire_name":
+                entries.append(Entry(full, None, {"name": str(members[-1])}, (T(name=5),)))
+            elif isinstance(value, staticmethod):
+                entries.append(entry(full, getattr(obj, attr)))
+            elif type(value).__name__ == "getset_descriptor":
+                entries.append(Entry(full, target, bad=((AttributeError, {}),), prop=True))
+            else:
+                entries.append(entry(full, value, target))
     return entries
 
 
-T, V, O = TypeError, ValueError, OverflowError
-AGENT_TOPIC = Target("AgentTopicKind", lambda: core.AgentTopicKind.Rooms)
-
-CATALOGUE = [
-    # Module functions.
-    unexpected("vorn_tool_effects"),
-    unexpected("missing_reply_message"),
-    unexpected("no_reply_tool"),
-    fn("chat_room_topic", failing(T, room_id=1), room_id="r"),
-    fn("room_participants_topic", failing(T, room_id=None), room_id="r"),
-    fn("classify_close", failing(V, close_code=65536), close_code=1000),
-    fn("classify_upgrade", failing(V, status=-1), status=409),
-    fn("evaluate_adapter_result", failing(T, succeeded=1), **KEY, succeeded=True),
-    fn("evaluate_delivery_event", failing(V, event_type="room_removed", payload={"id": 5}),
-       event_type="message_created", room_id=None, payload=MESSAGE, agent_id="a",
-       trace_context="t"),
-    fn("evaluate_drain_candidate", failing(T, seen_ids="abc"),
-       candidate={"id": "m", "sender_id": "u", "sender_type": "User"}, seen_ids=["m"],
-       agent_id="a"),
-    fn("evaluate_next_message", failing(T, next_message_id=1), triggering_message_id="m",
-       next_message_id="n"),
-    fn("is_authorized_sender", failing(T, authorized_senders=["u"]), authorized_senders={"u"},
-       sender_id="u"),
-    fn("is_self_echo", failing(T, agent_id=None), sender_id="a", sender_type="Agent",
-       agent_id="a"),
-    fn("validate_event_payload", failing(V, raw={}), event_type="message_created", raw=MESSAGE,
-       trace_context="t"),
-    fn("validate_memory_type_for_system", failing(V, memory_type="episodic"), system="sensory",
-       memory_type="iconic", trace_context="t"),
-    # Constructors and static methods.
-    fn("AgentFailure", failing(T, detail=object()), provider="p", message="m", code="c",
-       detail={"k": [1, 2.5, None]}),
-    fn("ClaimRegistry", failing(V, max_completed=0), max_completed=5),
-    fn("DecisionRegistry", failing(V, max_pending=0), max_pending=2, seed=1),
-    fn("ParticipantRoster", failing(T, bogus=1), trace_context_provider=str),
-    fn("RetryTracker", failing(V, max_tracked=0), max_retries=1, max_tracked=10),
-    unexpected("RoomRoster"),
-    fn("Session", failing(T, policy=CONFIG), policy=core.SessionPolicy.default()),
-    fn("SessionPolicy", failing(V, config={**CONFIG, "factor": 0.5}), config=CONFIG,
-       trace_context="t"),
-    unexpected("SessionPolicy.default"),
-    unexpected("SubscriptionTracker"),
-    unexpected("TurnLedger"),
-    # RetryTracker.
-    meth(TRACKER, "record_attempt", failing(T, message_id=1), message_id="m"),
-    meth(TRACKER, "mark_success", failing(T, message_id=b"m"), message_id="m"),
-    meth(TRACKER, "discard_attempt", failing(T, message_id=None), message_id="m"),
-    meth(TRACKER, "is_permanently_failed", failing(T, message_id=1), message_id="x"),
-    meth(TRACKER, "mark_permanently_failed", failing(T, message_id=1), message_id="m"),
-    *props(TRACKER, "max_retries"),
-    # ClaimRegistry: claims, completion, eligibility.
-    meth(REGISTRY, "try_claim", failing(T, room_id=1), **KEY),
-    meth(REGISTRY, "release", failing(T, message_id=1), **KEY),
-    meth(REGISTRY, "inflight_ids", failing(T, room_id=1), room_id="r"),
-    meth(REGISTRY, "is_completed", failing(T, room_id=1), room_id="r", message_id="c"),
-    meth(REGISTRY, "remember_completed", failing(T, room_id=1), **KEY),
-    meth(REGISTRY, "completed_ids", failing(T, room_id=1), room_id="r"),
-    meth(REGISTRY, "discard_completed", failing(T, room_id=1), room_id="r"),
-    meth(REGISTRY, "is_ack_pending", failing(T, room_id=1), room_id="r", message_id="p"),
-    meth(REGISTRY, "delivery_eligibility", failing(T, self_echo=1), **KEY, retry_tracker=RETRY,
-         durably_failed=True),
-    meth(REGISTRY, "guarded_claim", failing(T, selfecho=True), room_id="r", message_id="n",
-         retry_tracker=RETRY, allow_failed_retry=False),
-    # ClaimRegistry: acknowledgements and settlements.
-    meth(REGISTRY, "remember_ack_pending", failing(T, message_id=1), room_id="r", message_id="n"),
-    meth(REGISTRY, "remember_failed_ack_pending", failing(V, error="other"), room_id="r",
-         message_id="f", error="boom", trace_context="t"),
-    meth(REGISTRY, "pending_ack", failing(T, message_id=1), room_id="r", message_id="f"),
-    meth(REGISTRY, "park_ack", failing(T, reason="rejected"), room_id="r", message_id="p",
-         reason=core.ParkedReason.NotFound),
-    meth(REGISTRY, "unpark_acks", failing(T, room_id=1), room_id="r"),
-    meth(REGISTRY, "pending_ack_ids", failing(T, room_id=1), room_id="r"),
-    meth(REGISTRY, "record_ack_retry", failing(T, room_id=1), **KEY),
-    meth(REGISTRY, "record_processed_settlement", failing(V, message_id="f"), room_id="r",
-         message_id="p", trace_context="t"),
-    meth(REGISTRY, "record_failed_settlement", failing(V, message_id="p"), room_id="r",
-         message_id="f", error="boom", retry_tracker=RETRY, allow_retry=True, trace_context="t"),
-    meth(REGISTRY, "pending_settlement", failing(T, trace_context=1), room_id="r", message_id="p",
-         trace_context="t"),
-    meth(REGISTRY, "confirm_settlement", failing(T, token=0), room_id="r", message_id="p",
-         token="0", retry_tracker=RETRY),
-    meth(REGISTRY, "park_settlement", failing(T, reason=None), room_id="r", message_id="p",
-         token="0", reason=core.ParkedReason.Rejected),
-    meth(REGISTRY, "has_retryable_settlement", failing(T, room_id=1), room_id="r"),
-    *props(REGISTRY, "max_completed"),
-    # DecisionRegistry and its cancellations.
-    meth(DECISIONS, "register_minted", failing(T, room_id=1), room_id="room"),
-    meth(DECISIONS, "register_keyed", failing(T, key=None), key="k"),
-    meth(DECISIONS, "try_claim", failing(O, ticket=-1), token="k", ticket=0),
-    meth(DECISIONS, "withdraw", failing(T, ticket=1.0), token="k", ticket=0),
-    meth(DECISIONS, "forget", failing(O, ticket=2**64), token=TOKEN, ticket=1),
-    meth(DECISIONS, "unclaimed_in_room", failing(T, room_id=1), room_id="room"),
-    meth(DECISIONS, "cancel_room", failing(T, room_id=None), room_id="room"),
-    *[unexpected(n, DECISIONS) for n in ("unclaimed", "unclaimed_count", "oldest_unclaimed",
-                                         "evict_oldest", "cancel_all")],
-    *props(DECISIONS, "max_pending"),
-    *props(CANCELLED, "unclaimed", "claimed"),
-    # ParticipantRoster.
-    meth(PARTICIPANTS, "add", failing(T, participant=[]),
-         participant={"id": "u", "name": "V", "extra": [1]}),
-    meth(PARTICIPANTS, "remove", failing(T, participant_id=1), participant_id="u"),
-    meth(PARTICIPANTS, "set_all", failing(V, participants=[{"id": "a"}, {"id": "a"}]),
-         participants=[{"id": "u"}, {"id": "w", "handle": None}], trace_context=None),
-    *[unexpected(n, PARTICIPANTS) for n in ("list", "changed", "mark_sent")],
-    # RoomRoster and its reconciliation.
-    meth(ROOM_ROSTER, "room_membership", failing(T, room_id=1), room_id="r"),
-    meth(ROOM_ROSTER, "begin_room_admission", failing(T, passes_filter=1), room_id="n",
-         passes_filter=True),
-    meth(ROOM_ROSTER, "record_room_admission", failing(O, ticket=-1), room_id="r", ticket=0,
-         succeeded=True),
-    meth(ROOM_ROSTER, "is_room_admission_current", failing(T, ticket="0"), room_id="r", ticket=0),
-    meth(ROOM_ROSTER, "record_room_removed", failing(T, room_id=1), room_id="s"),
-    meth(ROOM_ROSTER, "reconcile", failing(T, current_room_ids="r"), current_room_ids=["r", "n"]),
-    *[unexpected(n, ROOM_ROSTER) for n in ("tracked_room_ids", "clear")],
-    *props(RECONCILIATION, "removed", "admitting", "resync"),
-    # Session, its outcomes and its policy.
-    meth(SESSION, "begin_attempt", failing(V, now_s=-1.0), now_s=5.0),
-    meth(SESSION, "on_connected", failing(V, epoch=-1), epoch=0, now_s=2.0),
-    meth(SESSION, "on_socket_close", failing(V, jitter_sample=2.0), epoch=0, now_s=2.0,
-         close_code=1006, jitter_sample=0.5),
-    meth(SESSION, "on_upgrade_rejected", failing(V, status=70000), epoch=0, now_s=2.0,
-         status=503, retry_after_s=1.5, jitter_sample=0.5),
-    meth(SESSION, "on_supersede", failing(V, retry_after_s=float("nan")), now_s=2.0,
-         retryable=True, retry_after_s=None, jitter_sample=1.0),
-    unexpected("end", SESSION),
-    *props(SESSION, "state"),
-    *props(OUTCOME, "state", "retry_after_s", "dead_reason", "stale_reason"),
-    *props(POLICY, "heartbeat_interval_s", "dead_threshold_s"),
-    # SubscriptionTracker: rooms "r" (pending, ticket 0) and "s" (subscribed, 2), topics "t"
-    # (pending, 1) and "j" (joined, 3).
-    meth(SUBSCRIPTIONS, "begin_room_subscribe", failing(T, room_id=1), room_id="n"),
-    meth(SUBSCRIPTIONS, "record_chat_room_join_failed", failing(O, ticket=-1), room_id="r",
-         ticket=0),
-    meth(SUBSCRIPTIONS, "record_both_room_topics_joined", failing(T, ticket=None), room_id="r",
-         ticket=0),
-    meth(SUBSCRIPTIONS, "record_room_participants_join_failed", failing(T, chat_room_left=0),
-         room_id="r", ticket=0, chat_room_left=False),
-    meth(SUBSCRIPTIONS, "is_room_subscribed", failing(T, room_id=1), room_id="s"),
-    meth(SUBSCRIPTIONS, "is_room_claim_current", failing(T, ticket=0.0), room_id="r", ticket=0),
-    meth(SUBSCRIPTIONS, "room_status", failing(T, room_id=1), room_id="r"),
-    meth(SUBSCRIPTIONS, "unsubscribe_room", failing(T, room_id=1), room_id="s"),
-    meth(SUBSCRIPTIONS, "mark_room_leave_complete", failing(T, outcome="left"), room_id="s",
-         ticket=4, outcome=core.LeaveOutcome.Left),
-    meth(SUBSCRIPTIONS, "acknowledge_room_reconciled", failing(T, room_id=1), room_id="r"),
-    meth(SUBSCRIPTIONS, "mark_room_rejoin_failed", failing(O, ticket=2**64), room_id="s",
-         ticket=2),
-    meth(SUBSCRIPTIONS, "begin_agent_topic_join", failing(T, topic=1), topic="u"),
-    meth(SUBSCRIPTIONS, "record_agent_topic_join", failing(T, joined=None), topic="t", ticket=1,
-         joined=True),
-    meth(SUBSCRIPTIONS, "record_agent_topic_join_ambiguous", failing(T, ticket=None), topic="t",
-         ticket=1),
-    meth(SUBSCRIPTIONS, "is_agent_topic_joined", failing(T, topic=1), topic="j"),
-    meth(SUBSCRIPTIONS, "is_agent_topic_claim_current", failing(T, ticket="1"), topic="t",
-         ticket=1),
-    meth(SUBSCRIPTIONS, "agent_topic_status", failing(T, topic=1), topic="t"),
-    meth(SUBSCRIPTIONS, "leave_agent_topic", failing(T, topic=1), topic="j"),
-    meth(SUBSCRIPTIONS, "mark_agent_topic_leave_complete",
-         failing(T, outcome=core.RoomStatus.Absent), topic="j", ticket=4,
-         outcome=core.LeaveOutcome.Failed),
-    meth(SUBSCRIPTIONS, "acknowledge_agent_topic_reconciled", failing(T, topic=1), topic="j"),
-    meth(SUBSCRIPTIONS, "mark_agent_topic_rejoin_failed", failing(O, ticket=-5), topic="j",
-         ticket=3),
-    *[unexpected(n, SUBSCRIPTIONS) for n in (
-        "room_rejoin_candidates", "subscribed_room_ids", "on_reconnected", "end_session",
-        "agent_topic_rejoin_candidates", "joined_agent_topics")],
-    # TurnLedger.
-    meth(LEDGER, "record", failing(T, effect="reply"), effect=core.TurnEffect.Reply),
-    *[unexpected(n, LEDGER) for n in ("settle", "note_reported", "reply_settled", "verdict")],
-    # AgentFailure.
-    *[unexpected(n, FAILURE) for n in ("to_dict", "to_extension_data")],
-    *props(FAILURE, "provider", "message", "code", "detail"),
-    # Enumerations.
-    meth(AGENT_TOPIC, "topic", failing(T, agent_id=1), agent_id="a"),
-    *enumeration_entries(),
-]
+CATALOGUE = catalogue()
