@@ -10,6 +10,7 @@ import dataclasses
 import inspect
 
 import vorn_sdk_core as core
+from test_session_policy import DEFAULTS as CONFIG
 
 
 @dataclasses.dataclass(frozen=True)
@@ -174,13 +175,6 @@ TARGETS = {t.cls: t for t in (
     Target("CancelledDecisions", lambda: decisions().cancel_all()),
 )}
 
-CONFIG = {
-    "base_delay_s": 1, "factor": 2.0, "max_delay_s": 30, "stable_reset_s": 60,
-    "rapid_disconnect_uptime_s": 10, "rapid_window_s": 300, "rapid_first_min_delay_s": 1,
-    "rapid_second_min_delay_s": 5, "rapid_cooldown_base_s": 10, "rapid_cooldown_step_s": 10,
-    "rapid_cooldown_max_s": 60, "rapid_threshold": 10, "heartbeat_interval_s": 30,
-    "dead_threshold_s": 60,
-}
 MESSAGE = {
     "id": "m1", "content": "hi", "message_type": "text", "sender_type": "User", "sender_id": "u1",
     "inserted_at": "t0", "updated_at": "t0", "chat_room_id": "r1", "metadata": {"n": [1, 2.5]},
