@@ -10,7 +10,7 @@ import dataclasses
 import inspect
 
 import vorn_sdk_core as core
-from test_session_policy import DEFAULTS as CONFIG
+from models.session import DEFAULTS as CONFIG
 
 
 @dataclasses.dataclass(frozen=True)
