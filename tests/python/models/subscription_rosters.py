@@ -13,13 +13,8 @@ from . import require_type
 TICKET_LIMIT = 2**64 - 1  # a counter holding this value hands out no more tickets
 
 
-def text(name, value):
-    """A str argument; the module hands strings on as UTF-8, so a lone surrogate is refused."""
-    require_type(name, value, str, "str")
-    return utf8(value)
-
-
 def utf8(value):
+    """The module hands strings on as UTF-8, so a lone surrogate is refused."""
     try:
         value.encode()
     except UnicodeEncodeError as error:
@@ -27,9 +22,12 @@ def utf8(value):
     return value
 
 
+def text(name, value):
+    return utf8(require_type(name, value, str, "str"))
+
+
 def flag(name, value):
-    kind = type(value)
-    if kind.__module__ == "numpy" and kind.__name__ in ("bool_", "bool"):
+    if type(value).__module__ == "numpy" and type(value).__name__ in ("bool_", "bool"):
         return bool(value)
     return require_type(name, value, bool, "bool")
 
@@ -44,7 +42,7 @@ def ticket_arg(value):
 
 
 class Tickets:
-    """One counter per object; tickets are never reused, not even after a reset."""
+    """One counter per object; a ticket is never handed out twice, not even after a reset."""
 
     def __init__(self):
         self.next = 0
@@ -57,106 +55,96 @@ class Tickets:
 
 
 class Family:
-    """Rooms or agent topics: each key sits in at most one of the four collections."""
+    """Rooms or agent topics: key -> (status, ticket). A key moves to the end whenever its status
+    changes, so established keys iterate in the order they were established."""
 
-    def __init__(self, absent, pending, established, leaving, unreconciled):
-        self.statuses = (absent, pending, established, leaving, unreconciled)
-        self.clear()
-
-    def clear(self):
-        self.pending, self.established, self.leaving = {}, {}, {}  # established: oldest first
-        self.unreconciled = set()
+    def __init__(self, statuses, established):
+        self.s, self.established, self.keys = statuses, established, {}
 
     def status(self, key):
-        for status, held in zip(self.statuses[1:], (self.pending, self.established, self.leaving,
-                                                    self.unreconciled)):
-            if key in held:
-                return status
-        return self.statuses[0]
+        return self.keys.get(key, (self.s.Absent,))[0]
+
+    def holds(self, key, status, ticket):
+        return self.keys.get(key) == (status, ticket)
+
+    def move(self, key, status, ticket=None):
+        self.keys.pop(key, None)
+        if status is not self.s.Absent:
+            self.keys[key] = (status, ticket)
+
+    def start(self, key, status, tickets):
+        ticket = tickets.take()
+        if ticket is not None:
+            self.move(key, status, ticket)
+        return ticket
 
     def begin(self, key, tickets):
-        if self.status(key) is not self.statuses[0]:
-            return None
-        ticket = tickets.take()
-        if ticket is not None:
-            self.pending[key] = ticket
-        return ticket
-
-    def settle_join(self, key, ticket):
-        """Ends the pending join if `ticket` is its own; whether it was."""
-        if self.pending.get(key) != ticket:
-            return False
-        del self.pending[key]
-        return True
+        return None if key in self.keys else self.start(key, self.s.Pending, tickets)
 
     def leave(self, key, tickets):
-        if key not in self.established:
-            return None
-        ticket = tickets.take()
-        if ticket is not None:
-            del self.established[key]
-            self.leaving[key] = ticket
-        return ticket
+        return self.start(key, self.s.Leaving, tickets) if self.status(key) is self.established else None
+
+    def settle_join(self, key, ticket, status):
+        """Moves the key's pending join with this ticket to `status`; whether there was one."""
+        if not self.holds(key, self.s.Pending, ticket):
+            return False
+        self.move(key, status, ticket)
+        return True
 
     def leave_complete(self, key, ticket, outcome):
-        if self.leaving.get(key) != ticket:
+        if not self.holds(key, self.s.Leaving, ticket):
             return False
-        del self.leaving[key]
-        if outcome is not core.LeaveOutcome.Left:
-            self.unreconciled.add(key)
+        self.move(key, self.s.Absent if outcome is core.LeaveOutcome.Left else self.s.NeedsReconciliation)
         return True
 
     def rejoin_failed(self, key, ticket):
-        if self.established.get(key) != ticket:
+        if not self.holds(key, self.established, ticket):
             return False
-        del self.established[key]
-        self.unreconciled.add(key)
+        self.move(key, self.s.NeedsReconciliation)
         return True
 
     def acknowledge(self, key):
-        known = key in self.unreconciled
-        self.unreconciled.discard(key)
-        return known
+        if self.status(key) is not self.s.NeedsReconciliation:
+            return False
+        self.move(key, self.s.Absent)
+        return True
+
+    def rejoin_candidates(self):
+        return [(key, ticket) for key, (status, ticket) in self.keys.items() if status is self.established]
 
 
 class SubscriptionTracker:
     def __init__(self):
         self._tickets = Tickets()
-        self._rooms = Family(*(getattr(core.RoomStatus, n) for n in (
-            "Absent", "Pending", "Subscribed", "Leaving", "NeedsReconciliation")))
-        self._topics = Family(*(getattr(core.AgentTopicStatus, n) for n in (
-            "Absent", "Pending", "Joined", "Leaving", "NeedsReconciliation")))
+        self._rooms = Family(core.RoomStatus, core.RoomStatus.Subscribed)
+        self._topics = Family(core.AgentTopicStatus, core.AgentTopicStatus.Joined)
 
     def begin_room_subscribe(self, room_id):
         return self._rooms.begin(text("room_id", room_id), self._tickets)
 
+    def _room_join(self, room_id, ticket, status, result):
+        settled = self._rooms.settle_join(text("room_id", room_id), ticket_arg(ticket), status)
+        return result if settled else core.RoomSubscribeResult.Stale
+
     def record_chat_room_join_failed(self, room_id, ticket):
-        if not self._rooms.settle_join(text("room_id", room_id), ticket_arg(ticket)):
-            return core.RoomSubscribeResult.Stale
-        return core.RoomSubscribeResult.JoinFailed
+        return self._room_join(room_id, ticket, core.RoomStatus.Absent, core.RoomSubscribeResult.JoinFailed)
 
     def record_both_room_topics_joined(self, room_id, ticket):
-        room_id, ticket = text("room_id", room_id), ticket_arg(ticket)
-        if not self._rooms.settle_join(room_id, ticket):
-            return core.RoomSubscribeResult.Stale
-        self._rooms.established[room_id] = ticket
-        return core.RoomSubscribeResult.Subscribed
+        return self._room_join(room_id, ticket, core.RoomStatus.Subscribed,
+                               core.RoomSubscribeResult.Subscribed)
 
     def record_room_participants_join_failed(self, room_id, ticket, chat_room_left):
         room_id, ticket = text("room_id", room_id), ticket_arg(ticket)
-        left = flag("chat_room_left", chat_room_left)
-        if not self._rooms.settle_join(room_id, ticket):
-            return core.RoomSubscribeResult.Stale
-        if left:
-            return core.RoomSubscribeResult.RolledBack
-        self._rooms.unreconciled.add(room_id)
-        return core.RoomSubscribeResult.RollbackFailed
+        if flag("chat_room_left", chat_room_left):
+            return self._room_join(room_id, ticket, core.RoomStatus.Absent, core.RoomSubscribeResult.RolledBack)
+        return self._room_join(room_id, ticket, core.RoomStatus.NeedsReconciliation,
+                               core.RoomSubscribeResult.RollbackFailed)
 
     def is_room_subscribed(self, room_id):
-        return text("room_id", room_id) in self._rooms.established
+        return self._rooms.status(text("room_id", room_id)) is core.RoomStatus.Subscribed
 
     def is_room_claim_current(self, room_id, ticket):
-        return self._rooms.pending.get(text("room_id", room_id)) == ticket_arg(ticket)
+        return self._rooms.holds(text("room_id", room_id), core.RoomStatus.Pending, ticket_arg(ticket))
 
     def room_status(self, room_id):
         return self._rooms.status(text("room_id", room_id))
@@ -166,51 +154,44 @@ class SubscriptionTracker:
 
     def mark_room_leave_complete(self, room_id, ticket, outcome):
         room_id, ticket = text("room_id", room_id), ticket_arg(ticket)
-        outcome = require_type("outcome", outcome, core.LeaveOutcome, "LeaveOutcome")
-        return self._rooms.leave_complete(room_id, ticket, outcome)
+        return self._rooms.leave_complete(room_id, ticket, leave_outcome(outcome))
 
     def acknowledge_room_reconciled(self, room_id):
         return self._rooms.acknowledge(text("room_id", room_id))
 
     def room_rejoin_candidates(self):
-        return list(self._rooms.established.items())
+        return self._rooms.rejoin_candidates()
 
     def mark_room_rejoin_failed(self, room_id, ticket):
         return self._rooms.rejoin_failed(text("room_id", room_id), ticket_arg(ticket))
 
     def subscribed_room_ids(self):
-        return list(self._rooms.established)
+        return [room_id for room_id, _ in self._rooms.rejoin_candidates()]
 
     def on_reconnected(self):
         return None
 
     def end_session(self):
-        self._rooms.clear()
-        self._topics.clear()
+        self._rooms.keys.clear()
+        self._topics.keys.clear()
 
     def begin_agent_topic_join(self, topic):
         return self._topics.begin(text("topic", topic), self._tickets)
 
     def record_agent_topic_join(self, topic, ticket, joined):
         topic, ticket, joined = text("topic", topic), ticket_arg(ticket), flag("joined", joined)
-        if not self._topics.settle_join(topic, ticket):
-            return False
-        if joined:
-            self._topics.established[topic] = ticket
-        return joined
+        status = core.AgentTopicStatus.Joined if joined else core.AgentTopicStatus.Absent
+        return self._topics.settle_join(topic, ticket, status) and joined
 
     def record_agent_topic_join_ambiguous(self, topic, ticket):
-        topic = text("topic", topic)
-        if not self._topics.settle_join(topic, ticket_arg(ticket)):
-            return False
-        self._topics.unreconciled.add(topic)
-        return True
+        return self._topics.settle_join(text("topic", topic), ticket_arg(ticket),
+                                        core.AgentTopicStatus.NeedsReconciliation)
 
     def is_agent_topic_joined(self, topic):
-        return text("topic", topic) in self._topics.established
+        return self._topics.status(text("topic", topic)) is core.AgentTopicStatus.Joined
 
     def is_agent_topic_claim_current(self, topic, ticket):
-        return self._topics.pending.get(text("topic", topic)) == ticket_arg(ticket)
+        return self._topics.holds(text("topic", topic), core.AgentTopicStatus.Pending, ticket_arg(ticket))
 
     def agent_topic_status(self, topic):
         return self._topics.status(text("topic", topic))
@@ -220,28 +201,30 @@ class SubscriptionTracker:
 
     def mark_agent_topic_leave_complete(self, topic, ticket, outcome):
         topic, ticket = text("topic", topic), ticket_arg(ticket)
-        outcome = require_type("outcome", outcome, core.LeaveOutcome, "LeaveOutcome")
-        return self._topics.leave_complete(topic, ticket, outcome)
+        return self._topics.leave_complete(topic, ticket, leave_outcome(outcome))
 
     def acknowledge_agent_topic_reconciled(self, topic):
         return self._topics.acknowledge(text("topic", topic))
 
     def agent_topic_rejoin_candidates(self):
-        return list(self._topics.established.items())
+        return self._topics.rejoin_candidates()
 
     def mark_agent_topic_rejoin_failed(self, topic, ticket):
         return self._topics.rejoin_failed(text("topic", topic), ticket_arg(ticket))
 
     def joined_agent_topics(self):
-        return list(self._topics.established)
+        return [topic for topic, _ in self._topics.rejoin_candidates()]
+
+
+def leave_outcome(value):
+    return require_type("outcome", value, core.LeaveOutcome, "LeaveOutcome")
 
 
 class RoomReconciliation:
-    """Each read hands out a fresh list."""
-
     def __init__(self, removed, admitting, resync):
         self._lists = (removed, admitting, resync)
 
+    # Each read hands out a fresh list.
     removed = property(lambda self: list(self._lists[0]))
     admitting = property(lambda self: list(self._lists[1]))
     resync = property(lambda self: list(self._lists[2]))
@@ -259,9 +242,7 @@ class RoomRoster:
         room_id = text("room_id", room_id)
         if room_id in self._admitting:
             return core.RoomMembership.Admitting
-        if room_id in self._admitted:
-            return core.RoomMembership.Admitted
-        return core.RoomMembership.Unadmitted
+        return core.RoomMembership.Admitted if room_id in self._admitted else core.RoomMembership.Unadmitted
 
     def begin_room_admission(self, room_id, passes_filter):
         room_id, passes_filter = text("room_id", room_id), flag("passes_filter", passes_filter)
