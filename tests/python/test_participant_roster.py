@@ -63,3 +63,14 @@ def test_provider_cycle_is_collected():
     del provider, roster
     gc.collect()
     assert ref() is None
+
+
+@pytest.mark.parametrize("signal", [KeyboardInterrupt, SystemExit])
+def test_an_interrupt_inside_the_provider_is_not_swallowed(signal):
+    def provider():
+        raise signal
+
+    roster = core.ParticipantRoster(trace_context_provider=provider)
+    with pytest.raises(signal):
+        roster.set_all([{"id": "a"}])
+    assert roster.list() == []
