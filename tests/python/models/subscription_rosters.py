@@ -15,10 +15,11 @@ TICKET_LIMIT = 2**64 - 1  # a counter holding this value hands out no more ticke
 
 def utf8(value):
     """The module hands strings on as UTF-8, so a lone surrogate is refused."""
-    try:
-        value.encode()
-    except UnicodeEncodeError as error:
-        raise TypeError(f"UnicodeEncodeError: {error}") from None
+    if not value.isascii():
+        try:
+            value.encode()
+        except UnicodeEncodeError as error:
+            raise TypeError(f"UnicodeEncodeError: {error}") from None
     return value
 
 
