@@ -1,4 +1,4 @@
-"""The retry tracker and the claim registry driven side by side with their reference models: every
+"""The retry tracker and the claim registry played side by side with their reference models: every
 answer, every error and every view must agree after each step."""
 
 import enum
@@ -9,104 +9,107 @@ from hypothesis.stateful import RuleBasedStateMachine, initialize, invariant, ru
 from models import claims as model
 from models import machine_settings, outcome
 
-ROOMS = ("r", "s")
-IDS = ("a", "b", "c", "d")
-UNKNOWN_ROOM = "q"
+# Room and message ids glued together, with or without a ":" between them, would confuse keys.
+ROOMS, IDS, TRACKED_IDS = ("r", "r:"), ("a", ":a", "b"), ("a", ":a", "b", "c")
 
 
 class Slot(enum.Enum):
-    """An argument that differs between the two sides."""
+    """An argument that is a different object on each side."""
 
-    TRACKER = "the side's RetryTracker"
-    REGISTRY = "the side's ClaimRegistry"  # a wrong type where a tracker is wanted
-    TOKEN = "the token of the key's entry on the model"
+    TRACKER = 0
+    OTHER_TRACKER = 1
+    REGISTRY = 2  # the wrong type where a tracker is wanted
+    TOKEN = 3  # the token of the key's entry, read from the model
 
 
 def alike(got, want):
-    # == alone lets 1 stand for True and ignores the key order of the dict views.
+    # == alone lets 1 pass for True and ignores the key order of the dict views.
     return got == want and repr(got) == repr(want)
 
 
-LIMIT = st.one_of(st.none(), st.integers(1, 4))  # None: the constructor's default
+LIMIT = st.sampled_from([1, 2, 3, 4, None])  # None: the constructor's default
+BUDGET = st.sampled_from([0, 1, 2, 3, None])
 SPOILT_LIMIT = st.sampled_from([0, -1, 2**32 - 1, 2**32, 2**63, -(2**63) - 1, 2.0, "3", None, True])
-MESSAGE = st.sampled_from(IDS)
-KEY = (st.sampled_from(ROOMS), MESSAGE)
-ROOM = (st.sampled_from(ROOMS + (UNKNOWN_ROOM,)),)
+KEY = (st.sampled_from(ROOMS), st.sampled_from(IDS))
+ROOM = (st.sampled_from(ROOMS + ("q",)),)
 TRACE = st.sampled_from([None, "t"])
 ERROR = st.sampled_from(["x", "y"])
 REASON = st.sampled_from([core.ParkedReason.NotFound, core.ParkedReason.Rejected])
-TOKEN = st.one_of(st.just(Slot.TOKEN), st.sampled_from(["0", "1", "2", "00", "+1"]))
-TRACKER = st.just(Slot.TRACKER)
-FACTS = st.dictionaries(
-    st.sampled_from(["self_echo", "durably_processed", "durably_failed", "allow_failed_retry"] * 3
-                    + ["selfecho"]),
-    st.sampled_from([True, False] * 4 + [1, None]), max_size=3)
-
-
+TOKEN = st.sampled_from([Slot.TOKEN] * 6 + ["0", "1", "00", "+1", " 1", "", "18446744073709551616"])
+TRACKERS = st.sampled_from([Slot.TRACKER, Slot.OTHER_TRACKER])
+RARELY = st.sampled_from([False] * 3 + [True])
+FACTS = st.fixed_dictionaries({}, optional={
+    "self_echo": RARELY, "durably_processed": RARELY, "durably_failed": st.booleans(),
+    "allow_failed_retry": st.booleans()})
+BAD_FACTS = st.dictionaries(
+    st.sampled_from(["self_echo", "durably_failed", "selfecho", "room_"]),
+    st.sampled_from([True, False, 1, None]), min_size=1).filter(
+        lambda facts: not facts.keys() <= {"self_echo", "durably_failed"}
+        or any(type(value) is not bool for value in facts.values()))
 ELIGIBILITY = ("delivery_eligibility", "guarded_claim")
+LIMIT_PROPERTY = {"RetryTracker": "max_retries", "ClaimRegistry": "max_completed"}
 
 
 def calls(*tables):
-    """(name, args, keywords) for any method of the tables; the eligibility queries draw facts."""
+    """(name, args, keywords) for the methods of the tables; eligibility queries draw facts."""
     return st.one_of(*(st.tuples(st.just(name), st.tuples(*args),
                                  FACTS if name in ELIGIBILITY else st.just({}))
                        for table in tables for name, args in table.items()))
 
 
-ATTEMPTS = {name: (MESSAGE,) for name in ("record_attempt", "mark_success", "discard_attempt")}
-FAILURES = {name: (MESSAGE,) for name in ("mark_permanently_failed", "is_permanently_failed")}
-CLAIMS = {"try_claim": KEY, "release": KEY, "delivery_eligibility": KEY + (TRACKER,),
-          "guarded_claim": KEY + (TRACKER,)}
+TRACKER_CALLS = {name: (st.sampled_from(TRACKED_IDS),) for name in (
+    "record_attempt", "mark_success", "discard_attempt", "mark_permanently_failed")}
+TRACKER_VIEWS = {"is_permanently_failed": (st.sampled_from(TRACKED_IDS),)}
+CLAIMS = {"try_claim": KEY, "release": KEY, "delivery_eligibility": KEY + (TRACKERS,),
+          "guarded_claim": KEY + (TRACKERS,)}
 COMPLETED = {"is_completed": KEY, "remember_completed": KEY, "discard_completed": ROOM}
 ACKS = {"remember_ack_pending": KEY, "remember_failed_ack_pending": KEY + (ERROR, TRACE),
         "park_ack": KEY + (REASON,), "unpark_acks": ROOM, "record_ack_retry": KEY}
 SETTLEMENTS = {"record_processed_settlement": KEY + (TRACE,),
-               "record_failed_settlement": KEY + (ERROR, TRACKER, st.booleans(), TRACE),
-               "confirm_settlement": KEY + (TOKEN, TRACKER), "park_settlement": KEY + (TOKEN, REASON)}
-# Read-only views: the invariant compares them after every step; only their argument errors are
-# left to the rules.
+               "record_failed_settlement": KEY + (ERROR, TRACKERS, st.booleans(), TRACE),
+               "confirm_settlement": KEY + (TOKEN, TRACKERS), "park_settlement": KEY + (TOKEN, REASON)}
+# The invariants read these after every step; the rules only pass them wrong arguments.
 VIEWS = {"inflight_ids": ROOM, "completed_ids": ROOM, "is_ack_pending": KEY, "pending_ack": KEY,
          "pending_ack_ids": ROOM, "pending_settlement": KEY + (TRACE,),
          "has_retryable_settlement": ROOM}
-# Positions to spoil, taken modulo the call's argument count.
-SPOIL = st.sets(st.integers(0, 5), min_size=1, max_size=2)
+SPOIL = st.sets(st.integers(0, 5), min_size=1, max_size=2)  # positions, modulo the argument count
 
 
 class PairedMachine(RuleBasedStateMachine):
     """Holds each object twice, the module's and the model's, and plays every call on both."""
 
-    def slot(self, value, side):
-        return value
+    objects = {}  # Slot -> (module's object, model's object)
 
-    def build(self, name, prop, kwargs, spoilt):
-        """Both sides refuse (or accept) a spoilt constructor argument alike; then the objects are
-        built from the valid `kwargs`."""
-        bad = {**kwargs, spoilt[0]: spoilt[1]}
-        results = [outcome(lambda cls=cls: getattr(cls(**bad), prop)) for cls in self.classes(name)]
-        assert alike(*results), f"{name}(**{bad}): module {results[0]!r}, model {results[1]!r}"
-        return tuple(cls(**kwargs) for cls in self.classes(name))
+    def build(self, name, kwargs, spoilt=None):
+        """Both sides refuse (or accept) a spoilt argument alike; the pair is built from `kwargs`."""
+        classes = getattr(core, name), getattr(model, name)
+        if spoilt:
+            bad, limit = {**kwargs, spoilt[0]: spoilt[1]}, LIMIT_PROPERTY[name]
+            results = [outcome(lambda cls=cls: getattr(cls(**bad), limit)) for cls in classes]
+            assert alike(*results), f"{name}(**{bad}): module {results[0]!r}, model {results[1]!r}"
+        return tuple(cls(**kwargs) for cls in classes)
 
-    @staticmethod
-    def classes(name):
-        return getattr(core, name), getattr(model, name)
-
-    def play(self, pair, name, args, kwargs=None):
-        kwargs = kwargs or {}
-        results = [outcome(getattr(obj, name), *(self.slot(arg, side) for arg in args), **kwargs)
+    def play(self, pair, name, args, kwargs=None, spoil=(), wrong=None):
+        """Calls `name` on both sides; the arguments at the `spoil` positions (modulo their count)
+        are replaced by `wrong`."""
+        spoil = {position % len(args) for position in spoil}
+        args = [wrong if i in spoil else arg for i, arg in enumerate(args)]
+        results = [outcome(getattr(obj, name), *(self.resolve(arg, side) for arg in args), **(kwargs or {}))
                    for side, obj in enumerate(pair)]
         assert alike(*results), f"{name}{args}{kwargs}: module {results[0]!r}, model {results[1]!r}"
 
-    def play_spoilt(self, pair, call, spoil, wrong):
-        name, args, kwargs = call
-        spoil = {position % len(args) for position in spoil}
-        self.play(pair, name, [wrong if i in spoil else arg for i, arg in enumerate(args)], kwargs)
+    def resolve(self, arg, side):
+        return self.objects[arg][side] if isinstance(arg, Slot) else arg
+
+    def trackers_agree(self, *pairs):
+        for pair in pairs:
+            assert pair[0].max_retries == pair[1].max_retries
+            for message_id in TRACKED_IDS:
+                self.play(pair, "is_permanently_failed", (message_id,))
 
 
 def limits(**drawn):
     return {name: value for name, value in drawn.items() if value is not None}
-
-
-BUDGET = st.one_of(st.none(), st.integers(0, 3))
 
 
 class RetryTrackerMachine(PairedMachine):
@@ -114,87 +117,79 @@ class RetryTrackerMachine(PairedMachine):
                 spoilt=st.tuples(st.sampled_from(["max_retries", "max_tracked"]), SPOILT_LIMIT))
     def start(self, max_retries, max_tracked, spoilt):
         kwargs = limits(max_retries=max_retries, max_tracked=max_tracked)
-        self.trackers = self.build("RetryTracker", "max_retries", kwargs, spoilt)
+        self.trackers = self.build("RetryTracker", kwargs, spoilt)
 
-    @rule(call=calls(ATTEMPTS))
-    def attempts(self, call):
+    @rule(call=calls(TRACKER_CALLS))
+    def call(self, call):
         self.play(self.trackers, *call)
 
-    @rule(call=calls(FAILURES))
-    def failures(self, call):
-        self.play(self.trackers, *call)
-
-    @rule(call=calls(ATTEMPTS, FAILURES), spoil=SPOIL, wrong=st.sampled_from([None, 1, b"a", 2.5]))
+    @rule(call=calls(TRACKER_CALLS, TRACKER_VIEWS), spoil=SPOIL,
+          wrong=st.sampled_from([None, 1, b"a", 2.5]))
     def wrong_types(self, call, spoil, wrong):
-        self.play_spoilt(self.trackers, call, spoil, wrong)
+        self.play(self.trackers, *call, spoil, wrong)
 
     @invariant()
     def views_agree(self):
-        assert self.trackers[0].max_retries == self.trackers[1].max_retries
-        for message_id in IDS:
-            self.play(self.trackers, "is_permanently_failed", (message_id,))
+        self.trackers_agree(self.trackers)
 
 
 class ClaimRegistryMachine(PairedMachine):
-    @initialize(max_completed=LIMIT, max_retries=BUDGET, max_tracked=LIMIT, spoilt=SPOILT_LIMIT)
-    def start(self, max_completed, max_retries, max_tracked, spoilt):
+    @initialize(max_completed=LIMIT, spoilt=SPOILT_LIMIT,
+                trackers=st.lists(st.tuples(BUDGET, LIMIT), min_size=2, max_size=2))
+    def start(self, max_completed, spoilt, trackers):
+        self.objects = {slot: self.build("RetryTracker", limits(max_retries=budget, max_tracked=bound))
+                        for slot, (budget, bound) in zip((Slot.TRACKER, Slot.OTHER_TRACKER), trackers)}
         kwargs = limits(max_completed=max_completed)
-        self.registries = self.build("ClaimRegistry", "max_completed", kwargs, ("max_completed", spoilt))
-        self.trackers = tuple(cls(**limits(max_retries=max_retries, max_tracked=max_tracked))
-                              for cls in self.classes("RetryTracker"))
+        self.objects[Slot.REGISTRY] = self.build("ClaimRegistry", kwargs, ("max_completed", spoilt))
 
-    def slot(self, value, side):
-        if value is Slot.TRACKER:
-            return self.trackers[side]
-        if value is Slot.REGISTRY:
-            return self.registries[side]
-        return value
-
-    def registry_call(self, call):
+    def registry(self, call, spoil=(), wrong=None):
         name, args, kwargs = call
         if Slot.TOKEN in args:
-            view = self.registries[1].pending_settlement(*args[:2])
+            view = self.objects[Slot.REGISTRY][1].pending_settlement(*args[:2])
             args = tuple((view or {"token": "0"})["token"] if arg is Slot.TOKEN else arg for arg in args)
-        self.play(self.registries, name, args, kwargs)
+        self.play(self.objects[Slot.REGISTRY], name, args, kwargs, spoil, wrong)
 
     @rule(call=calls(CLAIMS))
     def claims(self, call):
-        self.registry_call(call)
+        self.registry(call)
 
     @rule(call=calls(COMPLETED))
     def completed(self, call):
-        self.registry_call(call)
+        self.registry(call)
 
     @rule(call=calls(ACKS))
     def acknowledgements(self, call):
-        self.registry_call(call)
+        self.registry(call)
 
     @rule(call=calls(SETTLEMENTS))
     def settlements(self, call):
-        self.registry_call(call)
+        self.registry(call)
 
-    @rule(call=calls(ATTEMPTS, FAILURES))
-    def tracker(self, call):
-        self.play(self.trackers, *call)
+    @rule(tracker=TRACKERS, call=calls(TRACKER_CALLS))
+    def tracker(self, tracker, call):
+        self.play(self.objects[tracker], *call)
 
     @rule(call=calls(CLAIMS, COMPLETED, ACKS, SETTLEMENTS, VIEWS), spoil=SPOIL,
           wrong=st.sampled_from([None, 1, b"a", Slot.REGISTRY, core.ParkedReason.Rejected]))
     def wrong_types(self, call, spoil, wrong):
-        self.play_spoilt(self.registries, call, spoil, wrong)
+        self.registry(call, spoil, wrong)
+
+    @rule(name=st.sampled_from(ELIGIBILITY), key=st.tuples(*KEY), facts=BAD_FACTS)
+    def wrong_facts(self, name, key, facts):
+        self.play(self.objects[Slot.REGISTRY], name, key + (Slot.TRACKER,), facts)
 
     @invariant()
     def views_agree(self):
-        real, reference = self.registries
-        assert real.max_completed == reference.max_completed
-        for room in ROOMS + (UNKNOWN_ROOM,):
-            assert sorted(real.inflight_ids(room)) == sorted(reference.inflight_ids(room))
+        registries = self.objects[Slot.REGISTRY]
+        assert registries[0].max_completed == registries[1].max_completed
+        for room in ROOMS + ("q",):
+            assert sorted(registries[0].inflight_ids(room)) == sorted(registries[1].inflight_ids(room))
             for view in ("completed_ids", "pending_ack_ids", "has_retryable_settlement"):
-                self.play(self.registries, view, (room,))
+                self.play(registries, view, (room,))
             for message_id in IDS:
                 for view in ("is_ack_pending", "pending_ack", "pending_settlement"):
-                    self.play(self.registries, view, (room, message_id))
-        for message_id in IDS:
-            self.play(self.trackers, "is_permanently_failed", (message_id,))
+                    self.play(registries, view, (room, message_id))
+        self.trackers_agree(self.objects[Slot.TRACKER], self.objects[Slot.OTHER_TRACKER])
 
 
 TestRetryTracker = RetryTrackerMachine.TestCase

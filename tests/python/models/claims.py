@@ -1,5 +1,5 @@
-"""Reference models of `RetryTracker` and `ClaimRegistry` (claims, completed sets, eligibility,
-acknowledgements and settlements), written from the documented rules."""
+"""Reference models of `RetryTracker` and `ClaimRegistry` with its acknowledgements and settlements,
+written from the documented rules."""
 
 from collections import OrderedDict
 from dataclasses import dataclass
@@ -9,8 +9,7 @@ from vorn_sdk_core import ParkedReason
 
 from . import require_type
 
-U32_MAX = 2**32 - 1
-U64_MAX = 2**64 - 1
+U32_MAX, U64_MAX = 2**32 - 1, 2**64 - 1
 FACT_NAMES = "`self_echo`, `durably_processed`, `durably_failed`, `allow_failed_retry`"
 DIFFERENT_INTENT = ("error", "the message already has a different pending terminal intent")
 TOKENS_EXHAUSTED = ("token", "terminal obligation token capacity exhausted")
@@ -25,16 +24,20 @@ def _limit(name, value, low):
     return value
 
 
-def _text(name, value):
-    return require_type(name, value, str, "str")
+def _text(name, value, optional=False):
+    return value if optional and value is None else require_type(name, value, str, "str")
 
 
 def _key(room_id, message_id):
     return _text("room_id", room_id), _text("message_id", message_id)
 
 
-def _optional_text(name, value):
-    return None if value is None else _text(name, value)
+def _tracker(value):
+    return require_type("retry_tracker", value, RetryTracker, "RetryTracker")
+
+
+def _reason(value):
+    return require_type("reason", value, ParkedReason, "ParkedReason").wire_name
 
 
 def _flag(name, value):
@@ -47,8 +50,7 @@ def _flag(name, value):
 def _fail(issue, trace_context):
     path, message = issue
     error = ValueError(f"1 validation issue(s): {message} ({path})")
-    error.issues = ((path, "invalid_value", message),)
-    error.trace_context = trace_context
+    error.issues, error.trace_context = ((path, "invalid_value", message),), trace_context
     raise error
 
 
@@ -73,26 +75,28 @@ class RetryTracker:
         attempts = min(attempts + 1, U32_MAX)
         self._store(message_id, attempts, budget)
         if attempts > budget:
-            self._mark_failed(message_id)
+            self.mark_permanently_failed(message_id)
         return attempts, attempts > budget
 
     def mark_success(self, message_id):
         self._attempts.pop(_text("message_id", message_id), None)
 
     def discard_attempt(self, message_id):
-        state = self._attempts.get(_text("message_id", message_id))
-        if state is not None and state[0] > 1:
-            self._attempts[message_id] = (state[0] - 1, state[1])
-        elif state is not None:
-            del self._attempts[message_id]
+        attempts, budget = self._attempts.get(_text("message_id", message_id), (0, 0))
+        if attempts > 1:
+            self._attempts[message_id] = (attempts - 1, budget)
+        else:
+            self._attempts.pop(message_id, None)
 
     def is_permanently_failed(self, message_id):
         return _text("message_id", message_id) in self._failed
 
     def mark_permanently_failed(self, message_id):
-        self._mark_failed(_text("message_id", message_id))
+        if _text("message_id", message_id) not in self._failed:
+            self._failed[message_id] = None
+            _trim(self._failed, self._max_tracked)
 
-    # What the claim registry reads and restores when it settles a message.
+    # What a claim registry reads and restores when it settles a message.
     def _attempt_state(self, message_id):
         return self._attempts.get(message_id, (0, self._max_retries))
 
@@ -104,7 +108,7 @@ class RetryTracker:
             attempts, budget = max(attempts, current[0]), min(budget, current[1])
         self._store(message_id, attempts, budget)
         if attempts >= budget:
-            self._mark_failed(message_id)
+            self.mark_permanently_failed(message_id)
 
     def _store(self, message_id, attempts, budget):
         known = message_id in self._attempts
@@ -112,15 +116,10 @@ class RetryTracker:
         if not known:
             _trim(self._attempts, self._max_tracked)
 
-    def _mark_failed(self, message_id):
-        if message_id not in self._failed:
-            self._failed[message_id] = None
-            _trim(self._failed, self._max_tracked)
-
 
 @dataclass(slots=True)
 class _Entry:
-    token: int | None
+    token: int | None  # None once the registry's tokens ran out
     error: str | None  # None for a processed intent
     retry: tuple[int, int] | None = None  # (attempts, max_retries) of a retry continuation
     parked: str | None = None
@@ -133,9 +132,8 @@ class _Entry:
     def settlement_view(self, trace_context):
         if self.token is None:
             _fail(TOKENS_EXHAUSTED, trace_context)
-        if self.retry is None:
-            continuation = {"kind": "finished"}
-        else:
+        continuation = {"kind": "finished"}
+        if self.retry is not None:
             continuation = {"kind": "retry", "attempts": self.retry[0], "max_retries": self.retry[1]}
         return {"token": str(self.token), **self.ack_view(), "continuation": continuation}
 
@@ -149,7 +147,7 @@ class ClaimRegistry:
         self._inflight = set()  # (room_id, message_id)
         self._pending = OrderedDict()  # (room_id, message_id) -> _Entry, oldest first
         self._ack_retries = {}  # (room_id, message_id) -> count
-        self._completed = {}  # room_id -> ids, least recently touched first
+        self._completed = {}  # room_id -> OrderedDict of ids, least recently touched first
         self._next_token = 0
 
     @property
@@ -158,10 +156,9 @@ class ClaimRegistry:
 
     def try_claim(self, room_id, message_id):
         key = _key(room_id, message_id)
-        if key in self._inflight:
-            return False
+        claimed = key not in self._inflight
         self._inflight.add(key)
-        return True
+        return claimed
 
     def release(self, room_id, message_id):
         self._inflight.discard(_key(room_id, message_id))
@@ -171,8 +168,10 @@ class ClaimRegistry:
         return [message_id for room, message_id in self._inflight if room == room_id]
 
     def is_completed(self, room_id, message_id):
-        _key(room_id, message_id)
-        return self._refresh_completed(room_id, message_id)
+        ids = self._completed.get(_key(room_id, message_id)[0], ())
+        if message_id in ids:
+            ids.move_to_end(message_id)
+        return message_id in ids
 
     def remember_completed(self, room_id, message_id):
         key = _key(room_id, message_id)
@@ -196,7 +195,7 @@ class ClaimRegistry:
                              durably_processed=False, durably_failed=False,
                              allow_failed_retry=True, **unknown):
         key = _key(room_id, message_id)
-        require_type("retry_tracker", retry_tracker, RetryTracker, "RetryTracker")
+        _tracker(retry_tracker)
         facts = (self_echo, durably_processed, durably_failed, allow_failed_retry, *unknown.values())
         if any(type(fact) is not bool for fact in facts):
             raise TypeError("delivery facts must be bool values")
@@ -206,7 +205,7 @@ class ClaimRegistry:
             return "self"
         if key in self._pending:
             return "pending"
-        if self._refresh_completed(room_id, message_id) or durably_processed:
+        if self.is_completed(room_id, message_id) or durably_processed:
             return "completed"
         if retry_tracker.is_permanently_failed(message_id):
             return "exhausted"
@@ -233,7 +232,7 @@ class ClaimRegistry:
     def remember_failed_ack_pending(self, room_id, message_id, error, trace_context=None):
         key = _key(room_id, message_id)
         _text("error", error)
-        _optional_text("trace_context", trace_context)
+        _text("trace_context", trace_context, optional=True)
         entry = self._pending.get(key)
         if entry is None:
             self._create(key, error)
@@ -242,15 +241,14 @@ class ClaimRegistry:
 
     def pending_ack(self, room_id, message_id):
         entry = self._pending.get(_key(room_id, message_id))
-        return None if entry is None else entry.ack_view()
+        return entry and entry.ack_view()
 
     def park_ack(self, room_id, message_id, reason):
         entry = self._pending.get(_key(room_id, message_id))
-        reason = require_type("reason", reason, ParkedReason, "ParkedReason")
-        if entry is None:
-            return False
-        entry.parked = reason.wire_name
-        return True
+        reason = _reason(reason)
+        if entry is not None:
+            entry.parked = reason
+        return entry is not None
 
     def unpark_acks(self, room_id):
         parked = [entry for entry in self._room_entries(room_id) if entry.parked is not None]
@@ -264,34 +262,34 @@ class ClaimRegistry:
 
     def record_ack_retry(self, room_id, message_id):
         key = _key(room_id, message_id)
-        count = self._ack_retries[key] = min(self._ack_retries.get(key, 0) + 1, U32_MAX)
-        return count
+        self._ack_retries[key] = min(self._ack_retries.get(key, 0) + 1, U32_MAX)
+        return self._ack_retries[key]
 
     def record_processed_settlement(self, room_id, message_id, trace_context=None):
         key = _key(room_id, message_id)
-        return self._record(key, None, None, _optional_text("trace_context", trace_context))
+        return self._record(key, None, None, _text("trace_context", trace_context, optional=True))
 
     def record_failed_settlement(self, room_id, message_id, error, retry_tracker, allow_retry,
                                  trace_context=None):
         key = _key(room_id, message_id)
         _text("error", error)
-        require_type("retry_tracker", retry_tracker, RetryTracker, "RetryTracker")
+        _tracker(retry_tracker)
         allow_retry = _flag("allow_retry", allow_retry)
-        _optional_text("trace_context", trace_context)
+        _text("trace_context", trace_context, optional=True)
         attempts, budget = retry_tracker._attempt_state(message_id)
         retry = (attempts, budget) if allow_retry and attempts < budget else None
         return self._record(key, error, retry, trace_context)
 
     def pending_settlement(self, room_id, message_id, trace_context=None):
         key = _key(room_id, message_id)
-        _optional_text("trace_context", trace_context)
+        _text("trace_context", trace_context, optional=True)
         entry = self._pending.get(key)
-        return None if entry is None else entry.settlement_view(trace_context)
+        return entry and entry.settlement_view(trace_context)
 
     def confirm_settlement(self, room_id, message_id, token, retry_tracker):
         key = _key(room_id, message_id)
         _text("token", token)
-        require_type("retry_tracker", retry_tracker, RetryTracker, "RetryTracker")
+        _tracker(retry_tracker)
         entry = self._pending.get(key)
         if entry is None or not entry.matches(token):
             return False
@@ -309,21 +307,14 @@ class ClaimRegistry:
     def park_settlement(self, room_id, message_id, token, reason):
         entry = self._pending.get(_key(room_id, message_id))
         _text("token", token)
-        reason = require_type("reason", reason, ParkedReason, "ParkedReason")
+        reason = _reason(reason)
         if entry is None or not entry.matches(token):
             return False
-        entry.parked = reason.wire_name
+        entry.parked = reason
         return True
 
     def has_retryable_settlement(self, room_id):
         return any(entry.parked is None for entry in self._room_entries(room_id))
-
-    def _refresh_completed(self, room_id, message_id):
-        ids = self._completed.get(room_id)
-        if ids is None or message_id not in ids:
-            return False
-        ids.move_to_end(message_id)
-        return True
 
     def _room_entries(self, room_id):
         _text("room_id", room_id)
@@ -338,9 +329,9 @@ class ClaimRegistry:
 
     def _record(self, key, error, retry, trace_context):
         entry = self._pending.get(key)
+        if entry is None and self._next_token == U64_MAX:
+            _fail(TOKENS_EXHAUSTED, trace_context)
         if entry is None:
-            if self._next_token == U64_MAX:
-                _fail(TOKENS_EXHAUSTED, trace_context)
             entry = self._create(key, error, retry)
         elif entry.error != error:
             _fail(DIFFERENT_INTENT, trace_context)
