@@ -5,7 +5,7 @@ import enum
 
 import vorn_sdk_core as core
 from hypothesis import strategies as st
-from hypothesis.stateful import RuleBasedStateMachine, initialize, invariant, rule
+from hypothesis.stateful import Bundle, RuleBasedStateMachine, initialize, invariant, multiple, rule
 from models import claims as model
 from models import machine_settings, outcome
 
@@ -39,8 +39,9 @@ TOKEN = st.sampled_from([Slot.TOKEN] * 6 + ["0", "1", "00", "+1", " 1", "", "184
 TRACKERS = st.sampled_from([Slot.TRACKER, Slot.OTHER_TRACKER])
 RARELY = st.sampled_from([False] * 3 + [True])
 FACTS = st.fixed_dictionaries({}, optional={
-    "self_echo": RARELY, "durably_processed": RARELY, "durably_failed": st.booleans(),
-    "allow_failed_retry": st.booleans()})
+    "self_echo": RARELY, "durably_processed": RARELY,
+    "durably_failed": st.sampled_from([True, True, False]),
+    "allow_failed_retry": st.sampled_from([False, False, True])})
 BAD_FACTS = st.dictionaries(
     st.sampled_from(["self_echo", "durably_failed", "selfecho", "room_"]),
     st.sampled_from([True, False, 1, None]), min_size=1).filter(
@@ -50,10 +51,10 @@ ELIGIBILITY = ("delivery_eligibility", "guarded_claim")
 LIMIT_PROPERTY = {"RetryTracker": "max_retries", "ClaimRegistry": "max_completed"}
 
 
-def calls(*tables):
-    """(name, args, keywords) for the methods of the tables; eligibility queries draw facts."""
+def calls(*tables, facts=FACTS):
+    """(name, args, keywords) for the methods of the tables; eligibility queries draw `facts`."""
     return st.one_of(*(st.tuples(st.just(name), st.tuples(*args),
-                                 FACTS if name in ELIGIBILITY else st.just({}))
+                                 facts if name in ELIGIBILITY else st.just({}))
                        for table in tables for name, args in table.items()))
 
 
@@ -78,7 +79,9 @@ SPOIL = st.sets(st.integers(0, 5), min_size=1, max_size=2)  # positions, modulo 
 class PairedMachine(RuleBasedStateMachine):
     """Holds each object twice, the module's and the model's, and plays every call on both."""
 
-    objects = {}  # Slot -> (module's object, model's object)
+    def __init__(self):
+        super().__init__()
+        self.objects = {}  # Slot -> (module's object, model's object)
 
     def build(self, name, kwargs, spoilt=None):
         """Both sides refuse (or accept) a spoilt argument alike; the pair is built from `kwargs`."""
@@ -94,18 +97,13 @@ class PairedMachine(RuleBasedStateMachine):
         are replaced by `wrong`."""
         spoil = {position % len(args) for position in spoil}
         args = [wrong if i in spoil else arg for i, arg in enumerate(args)]
-        results = [outcome(getattr(obj, name), *(self.resolve(arg, side) for arg in args), **(kwargs or {}))
-                   for side, obj in enumerate(pair)]
+        results = [outcome(getattr(obj, name), *(self.resolve(arg, side) for arg in args),
+                           **(kwargs or {})) for side, obj in enumerate(pair)]
         assert alike(*results), f"{name}{args}{kwargs}: module {results[0]!r}, model {results[1]!r}"
+        return results[1]
 
     def resolve(self, arg, side):
         return self.objects[arg][side] if isinstance(arg, Slot) else arg
-
-    def trackers_agree(self, *pairs):
-        for pair in pairs:
-            assert pair[0].max_retries == pair[1].max_retries
-            for message_id in TRACKED_IDS:
-                self.play(pair, "is_permanently_failed", (message_id,))
 
 
 def limits(**drawn):
@@ -113,32 +111,37 @@ def limits(**drawn):
 
 
 class RetryTrackerMachine(PairedMachine):
-    @initialize(max_retries=BUDGET, max_tracked=LIMIT,
+    @initialize(trackers=st.lists(st.tuples(BUDGET, LIMIT), min_size=2, max_size=2),
                 spoilt=st.tuples(st.sampled_from(["max_retries", "max_tracked"]), SPOILT_LIMIT))
-    def start(self, max_retries, max_tracked, spoilt):
-        kwargs = limits(max_retries=max_retries, max_tracked=max_tracked)
-        self.trackers = self.build("RetryTracker", kwargs, spoilt)
+    def start(self, trackers, spoilt):
+        for slot, (budget, bound) in zip((Slot.TRACKER, Slot.OTHER_TRACKER), trackers):
+            kwargs = limits(max_retries=budget, max_tracked=bound)
+            self.objects[slot] = self.build("RetryTracker", kwargs, spoilt)
 
-    @rule(call=calls(TRACKER_CALLS))
-    def call(self, call):
-        self.play(self.trackers, *call)
+    @rule(tracker=TRACKERS, call=calls(TRACKER_CALLS))
+    def tracker(self, tracker, call):
+        self.play(self.objects[tracker], *call)
 
     @rule(call=calls(TRACKER_CALLS, TRACKER_VIEWS), spoil=SPOIL,
           wrong=st.sampled_from([None, 1, b"a", 2.5]))
-    def wrong_types(self, call, spoil, wrong):
-        self.play(self.trackers, *call, spoil, wrong)
+    def tracker_wrong_types(self, call, spoil, wrong):
+        self.play(self.objects[Slot.TRACKER], *call, spoil, wrong)
 
     @invariant()
-    def views_agree(self):
-        self.trackers_agree(self.trackers)
+    def trackers_agree(self):
+        for pair in self.objects[Slot.TRACKER], self.objects[Slot.OTHER_TRACKER]:
+            assert pair[0].max_retries == pair[1].max_retries
+            for message_id in TRACKED_IDS:
+                self.play(pair, "is_permanently_failed", (message_id,))
 
 
-class ClaimRegistryMachine(PairedMachine):
-    @initialize(max_completed=LIMIT, spoilt=SPOILT_LIMIT,
-                trackers=st.lists(st.tuples(BUDGET, LIMIT), min_size=2, max_size=2))
-    def start(self, max_completed, spoilt, trackers):
-        self.objects = {slot: self.build("RetryTracker", limits(max_retries=budget, max_tracked=bound))
-                        for slot, (budget, bound) in zip((Slot.TRACKER, Slot.OTHER_TRACKER), trackers)}
+class ClaimRegistryMachine(RetryTrackerMachine):
+    """Two trackers beside the registry, since every call that takes one may take either."""
+
+    settled = Bundle("settled")  # (room_id, message_id, token) of each settlement recorded
+
+    @initialize(max_completed=LIMIT, spoilt=SPOILT_LIMIT)
+    def start_registry(self, max_completed, spoilt):
         kwargs = limits(max_completed=max_completed)
         self.objects[Slot.REGISTRY] = self.build("ClaimRegistry", kwargs, ("max_completed", spoilt))
 
@@ -147,7 +150,7 @@ class ClaimRegistryMachine(PairedMachine):
         if Slot.TOKEN in args:
             view = self.objects[Slot.REGISTRY][1].pending_settlement(*args[:2])
             args = tuple((view or {"token": "0"})["token"] if arg is Slot.TOKEN else arg for arg in args)
-        self.play(self.objects[Slot.REGISTRY], name, args, kwargs, spoil, wrong)
+        return self.play(self.objects[Slot.REGISTRY], name, args, kwargs, spoil, wrong)
 
     @rule(call=calls(CLAIMS))
     def claims(self, call):
@@ -165,12 +168,30 @@ class ClaimRegistryMachine(PairedMachine):
     def settlements(self, call):
         self.registry(call)
 
-    @rule(tracker=TRACKERS, call=calls(TRACKER_CALLS))
-    def tracker(self, tracker, call):
-        self.play(self.objects[tracker], *call)
+    @rule(target=settled, key=st.tuples(*KEY), tracker=TRACKERS,
+          error=st.sampled_from([None, "x", "x", "y"]), allow_retry=st.booleans())
+    def turn(self, key, tracker, error, allow_retry):
+        """The host's turn on a message: one attempt, then its outcome recorded as a settlement."""
+        self.play(self.objects[tracker], "record_attempt", key[1:])
+        if error is None:
+            result = self.registry(("record_processed_settlement", key, {}))
+        else:
+            result = self.registry(("record_failed_settlement", key + (error, tracker, allow_retry), {}))
+        return key + (result[1]["token"],) if result[0] == "ok" else multiple()
 
-    @rule(call=calls(CLAIMS, COMPLETED, ACKS, SETTLEMENTS, VIEWS), spoil=SPOIL,
-          wrong=st.sampled_from([None, 1, b"a", Slot.REGISTRY, core.ParkedReason.Rejected]))
+    @rule(settlement=settled, tracker=TRACKERS, reason=st.one_of(st.none(), REASON))
+    def settle(self, settlement, tracker, reason):
+        """A durable write for a settlement recorded earlier, perhaps long gone: counted as one more
+        try, then confirmed, or parked for `reason`."""
+        self.registry(("record_ack_retry", settlement[:2], {}))
+        if reason is None:
+            self.registry(("confirm_settlement", settlement + (tracker,), {}))
+        else:
+            self.registry(("park_settlement", settlement + (reason,), {}))
+
+    @rule(call=calls(CLAIMS, COMPLETED, ACKS, SETTLEMENTS, VIEWS, facts=st.one_of(FACTS, BAD_FACTS)),
+          spoil=SPOIL,
+          wrong=st.sampled_from([None, 1, b"a", "rejected", Slot.REGISTRY, core.ParkedReason.Rejected]))
     def wrong_types(self, call, spoil, wrong):
         self.registry(call, spoil, wrong)
 
@@ -179,7 +200,7 @@ class ClaimRegistryMachine(PairedMachine):
         self.play(self.objects[Slot.REGISTRY], name, key + (Slot.TRACKER,), facts)
 
     @invariant()
-    def views_agree(self):
+    def registries_agree(self):
         registries = self.objects[Slot.REGISTRY]
         assert registries[0].max_completed == registries[1].max_completed
         for room in ROOMS + ("q",):
@@ -189,10 +210,9 @@ class ClaimRegistryMachine(PairedMachine):
             for message_id in IDS:
                 for view in ("is_ack_pending", "pending_ack", "pending_settlement"):
                     self.play(registries, view, (room, message_id))
-        self.trackers_agree(self.objects[Slot.TRACKER], self.objects[Slot.OTHER_TRACKER])
 
 
 TestRetryTracker = RetryTrackerMachine.TestCase
-TestRetryTracker.settings = machine_settings(bounded=150, steps=30)
+TestRetryTracker.settings = machine_settings(bounded=100, steps=50)
 TestClaimRegistry = ClaimRegistryMachine.TestCase
-TestClaimRegistry.settings = machine_settings(bounded=150, steps=40)
+TestClaimRegistry.settings = machine_settings(bounded=60, steps=100)

@@ -9,10 +9,9 @@ from vorn_sdk_core import ParkedReason
 
 from . import require_type
 
-U32_MAX, U64_MAX = 2**32 - 1, 2**64 - 1
+U32_MAX = 2**32 - 1
 FACT_NAMES = "`self_echo`, `durably_processed`, `durably_failed`, `allow_failed_retry`"
-DIFFERENT_INTENT = ("error", "the message already has a different pending terminal intent")
-TOKENS_EXHAUSTED = ("token", "terminal obligation token capacity exhausted")
+DIFFERENT_INTENT = "the message already has a different pending terminal intent"
 
 
 def _limit(name, value, low):
@@ -45,13 +44,6 @@ def _flag(name, value):
     if kind is bool or (kind.__module__ == "numpy" and kind.__name__ in ("bool_", "bool")):
         return bool(value)
     raise TypeError(f"argument '{name}' must be bool, not {kind.__name__}")
-
-
-def _fail(issue, trace_context):
-    path, message = issue
-    error = ValueError(f"1 validation issue(s): {message} ({path})")
-    error.issues, error.trace_context = ((path, "invalid_value", message),), trace_context
-    raise error
 
 
 def _trim(store, bound):
@@ -117,9 +109,10 @@ class RetryTracker:
             _trim(self._attempts, self._max_tracked)
 
 
+# Through Python the token counter never gets near 2**64 - 1, where tokens would run out.
 @dataclass(slots=True)
 class _Entry:
-    token: int | None  # None once the registry's tokens ran out
+    token: str
     error: str | None  # None for a processed intent
     retry: tuple[int, int] | None = None  # (attempts, max_retries) of a retry continuation
     parked: str | None = None
@@ -129,16 +122,11 @@ class _Entry:
             return {"status": "processed", "parked": self.parked}
         return {"status": "failed", "error": self.error, "parked": self.parked}
 
-    def settlement_view(self, trace_context):
-        if self.token is None:
-            _fail(TOKENS_EXHAUSTED, trace_context)
+    def settlement_view(self):
         continuation = {"kind": "finished"}
         if self.retry is not None:
             continuation = {"kind": "retry", "attempts": self.retry[0], "max_retries": self.retry[1]}
-        return {"token": str(self.token), **self.ack_view(), "continuation": continuation}
-
-    def matches(self, token):
-        return self.token is not None and str(self.token) == token
+        return {"token": self.token, **self.ack_view(), "continuation": continuation}
 
 
 class ClaimRegistry:
@@ -232,12 +220,7 @@ class ClaimRegistry:
     def remember_failed_ack_pending(self, room_id, message_id, error, trace_context=None):
         key = _key(room_id, message_id)
         _text("error", error)
-        _text("trace_context", trace_context, optional=True)
-        entry = self._pending.get(key)
-        if entry is None:
-            self._create(key, error)
-        elif entry.error != error:
-            _fail(DIFFERENT_INTENT, trace_context)
+        self._intent(key, error, None, _text("trace_context", trace_context, optional=True))
 
     def pending_ack(self, room_id, message_id):
         entry = self._pending.get(_key(room_id, message_id))
@@ -267,7 +250,8 @@ class ClaimRegistry:
 
     def record_processed_settlement(self, room_id, message_id, trace_context=None):
         key = _key(room_id, message_id)
-        return self._record(key, None, None, _text("trace_context", trace_context, optional=True))
+        trace_context = _text("trace_context", trace_context, optional=True)
+        return self._intent(key, None, None, trace_context).settlement_view()
 
     def record_failed_settlement(self, room_id, message_id, error, retry_tracker, allow_retry,
                                  trace_context=None):
@@ -278,20 +262,20 @@ class ClaimRegistry:
         _text("trace_context", trace_context, optional=True)
         attempts, budget = retry_tracker._attempt_state(message_id)
         retry = (attempts, budget) if allow_retry and attempts < budget else None
-        return self._record(key, error, retry, trace_context)
+        return self._intent(key, error, retry, trace_context).settlement_view()
 
     def pending_settlement(self, room_id, message_id, trace_context=None):
         key = _key(room_id, message_id)
         _text("trace_context", trace_context, optional=True)
         entry = self._pending.get(key)
-        return entry and entry.settlement_view(trace_context)
+        return entry and entry.settlement_view()
 
     def confirm_settlement(self, room_id, message_id, token, retry_tracker):
         key = _key(room_id, message_id)
         _text("token", token)
         _tracker(retry_tracker)
         entry = self._pending.get(key)
-        if entry is None or not entry.matches(token):
+        if entry is None or entry.token != token:
             return False
         if entry.retry is not None:
             retry_tracker._restore(message_id, *entry.retry)
@@ -308,7 +292,7 @@ class ClaimRegistry:
         entry = self._pending.get(_key(room_id, message_id))
         _text("token", token)
         reason = _reason(reason)
-        if entry is None or not entry.matches(token):
+        if entry is None or entry.token != token:
             return False
         entry.parked = reason
         return True
@@ -321,18 +305,16 @@ class ClaimRegistry:
         return [entry for (room, _), entry in self._pending.items() if room == room_id]
 
     def _create(self, key, error, retry=None):
-        token = self._next_token if self._next_token < U64_MAX else None
-        if token is not None:
-            self._next_token += 1
-        self._pending[key] = entry = _Entry(token, error, retry)
+        self._pending[key] = entry = _Entry(str(self._next_token), error, retry)
+        self._next_token += 1
         return entry
 
-    def _record(self, key, error, retry, trace_context):
-        entry = self._pending.get(key)
-        if entry is None and self._next_token == U64_MAX:
-            _fail(TOKENS_EXHAUSTED, trace_context)
-        if entry is None:
-            entry = self._create(key, error, retry)
-        elif entry.error != error:
-            _fail(DIFFERENT_INTENT, trace_context)
-        return entry.settlement_view(trace_context)
+    def _intent(self, key, error, retry, trace_context):
+        """The key's entry, created with this intent if there is none; a different intent fails."""
+        entry = self._pending.get(key) or self._create(key, error, retry)
+        if entry.error != error:
+            failure = ValueError(f"1 validation issue(s): {DIFFERENT_INTENT} (error)")
+            failure.issues = (("error", "invalid_value", DIFFERENT_INTENT),)
+            failure.trace_context = trace_context
+            raise failure
+        return entry
