@@ -4,37 +4,11 @@
 
 #include <cstdint>
 #include <limits>
-#include <optional>
 
 namespace vorn {
 namespace {
 
 constexpr std::uint32_t kMax = std::numeric_limits<std::uint32_t>::max();
-
-TEST(RetryTrackerRestore, MergesAndMarksWhenNoBudgetIsLeft) {
-    struct Case {
-        std::optional<AttemptState> before;  // recorded first, through restore
-        std::uint32_t tracker_budget, attempts, budget;
-        AttemptState after;
-        bool failed;
-    };
-    const Case cases[] = {
-        {std::nullopt, 3, 1, 3, {1, 3}, false},
-        {std::nullopt, 3, 2, 5, {2, 3}, false},  // never above the tracker's budget
-        {std::nullopt, 3, 3, 5, {3, 3}, true},
-        {std::nullopt, 0, 0, 0, {0, 0}, true},
-        {AttemptState{4, 9}, 9, 2, 6, {4, 6}, false},  // the higher count, the lower budget
-        {AttemptState{1, 9}, 9, 5, 5, {5, 5}, true},
-    };
-    for (const Case& c : cases) {
-        RetryTracker tracker(c.tracker_budget, 10);
-        if (c.before) tracker.restore_attempt("m", c.before->attempts, c.before->max_retries);
-        tracker.restore_attempt("m", c.attempts, c.budget);
-        EXPECT_EQ(tracker.attempt_state("m"), c.after) << c.attempts << "/" << c.budget;
-        EXPECT_EQ(tracker.is_permanently_failed("m"), c.failed) << c.attempts << "/" << c.budget;
-    }
-    EXPECT_EQ(RetryTracker(7, 1).attempt_state("unknown"), (AttemptState{0, 7}));
-}
 
 TEST(RetryTrackerCounts, SaturateAtTheTop) {
     RetryTracker tracker(kMax, 10);
