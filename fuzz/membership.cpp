@@ -3,56 +3,47 @@
 // authoritative snapshots, change detection) on three participant ids.
 #include <algorithm>
 #include <map>
+#include <set>
 
 #include "core/runtime/participant.hpp"
 #include "core/runtime/room_roster.hpp"
 #include "fuzz/driver.hpp"
 
-using namespace vorn;
-using fuzz::ByteReader;
-using fuzz::require;
+namespace vorn::fuzz {
 
-namespace {
-
-constexpr std::array<std::string_view, 4> kRooms = {"a", "b", "c", "d"};
+constexpr std::array<std::string_view, 4> kRooms = {"a", "b", "c", "d"};  // sorted
 constexpr std::array<std::string_view, 3> kPeople = {"p", "q", "r"};
 constexpr std::array kFields = {&Participant::name, &Participant::type, &Participant::handle,
                                 &Participant::description};
 using M = RoomMembership;
+using People = std::vector<Participant>;
 
-bool sorted_unique(const std::vector<std::string>& ids) {
-    return std::adjacent_find(ids.begin(), ids.end(), std::greater_equal<>()) == ids.end();
+bool repeats_an_id(const People& list) {
+    std::set<std::string_view> ids;
+    return !std::all_of(list.begin(), list.end(),
+                        [&](const Participant& p) { return ids.insert(p.id).second; });
+}
+People::const_iterator find(const People& list, std::string_view id) {
+    return std::find_if(list.begin(), list.end(), [&](const Participant& p) { return p.id == id; });
 }
 
-bool repeats_an_id(const std::vector<Participant>& list) {
-    for (std::size_t i = 0; i < list.size(); ++i) {
-        for (std::size_t j = 0; j < i; ++j) {
-            if (list[i].id == list[j].id) return true;
-        }
-    }
-    return false;
-}
-
-// What merging `given` over its entry in `before` (if its id was there) must leave as `kept`.
-void check_merged(const Participant& given, const std::vector<Participant>& before,
-                  const Participant& kept) {
-    const auto old = std::find_if(before.begin(), before.end(),
-                                  [&](const Participant& o) { return o.id == given.id; });
+// Merging `given` over its entry in `before`, if any, takes each field that is given and not
+// empty and keeps the others as known.
+void check_merged(const Participant& given, const People& before, const Participant& kept) {
+    const auto old = find(before, given.id);
     for (const auto field : kFields) {
-        const auto& value = given.*field;
-        require(kept.id == given.id && (value && !value->empty() ? kept.*field == value
-                                        : old == before.end()    ? kept.*field == value
-                                                                 : kept.*field == (*old).*field),
+        const bool taken = (given.*field && !(given.*field)->empty()) || old == before.end();
+        require(kept.id == given.id && kept.*field == (taken ? given : *old).*field,
                 "a merge takes what is given and keeps what is known");
     }
 }
 
 struct Membership {
-    fuzz::Counter tickets;
+    Counter tickets;
     RoomRoster rooms;
     std::map<std::string, AdmissionTicket, std::less<>> admitting;  // the current tickets
     ParticipantRoster people;
-    std::optional<std::vector<Participant>> sent;
+    std::optional<People> sent;
 
     explicit Membership(ByteReader& in) : tickets(in), rooms(tickets.next()) {}
 
@@ -87,123 +78,126 @@ struct Membership {
         require(people.changed() == (!sent || *sent != people.list()),
                 "changed compares with the list last sent");
     }
-};
 
-using Op = fuzz::Op<Membership>;
-
-const std::array kOps = {
-    Op([](Membership& m, ByteReader& in) {
+    void begin_admission(ByteReader& in) {
         const std::string_view room = in.pick(kRooms);
         const bool passes = in.flag();
         const bool allowed =
-            passes && m.rooms.room_membership(room) == M::Unadmitted && !m.tickets.exhausted();
-        const auto got = m.rooms.begin_room_admission(room, passes);
-        require(m.tickets.record(got) == allowed, "only unknown rooms that pass are admitted");
-        if (allowed) m.admitting[std::string(room)] = *got;
-    }),
-    Op([](Membership& m, ByteReader& in) {
+            passes && rooms.room_membership(room) == M::Unadmitted && !tickets.exhausted();
+        const auto got = rooms.begin_room_admission(room, passes);
+        require(tickets.record(got) == allowed, "only unknown rooms that pass are admitted");
+        if (allowed) admitting[std::string(room)] = *got;
+    }
+
+    void finish_admission(ByteReader& in) {
         const std::string_view room = in.pick(kRooms);
-        const AdmissionTicket ticket = in.ticket(m.tickets.handed_out());
+        const AdmissionTicket ticket = in.ticket(tickets.handed_out());
         const bool succeeded = in.flag();
-        const auto held = m.admitting.find(room);
-        const bool current = held != m.admitting.end() && held->second == ticket;
-        const auto before = m.memberships();
-        require(m.rooms.record_room_admission(room, ticket, succeeded) == (current && succeeded),
+        const auto held = admitting.find(room);
+        const bool current = held != admitting.end() && held->second == ticket;
+        const auto before = memberships();
+        require(rooms.record_room_admission(room, ticket, succeeded) == (current && succeeded),
                 "only the current ticket's success admits");
-        if (!current) return require(m.memberships() == before, "a stale report changes nothing");
-        m.admitting.erase(held);
-        require(m.rooms.room_membership(room) == (succeeded ? M::Admitted : M::Unadmitted) &&
-                    (!succeeded || m.rooms.tracked_room_ids().back() == room),
+        if (!current) return unchanged(memberships(), before);
+        admitting.erase(held);
+        require(rooms.room_membership(room) == (succeeded ? M::Admitted : M::Unadmitted) &&
+                    (!succeeded || rooms.tracked_room_ids().back() == room),
                 "a finished admission ends admitted, last, or unadmitted");
-    }),
-    Op([](Membership& m, ByteReader& in) {
+    }
+
+    void remove_room(ByteReader& in) {
         const std::string_view room = in.pick(kRooms);
-        const bool admitted = m.rooms.room_membership(room) == M::Admitted;
-        require(m.rooms.record_room_removed(room) == admitted &&
-                    m.rooms.room_membership(room) == M::Unadmitted,
+        const bool admitted = rooms.room_membership(room) == M::Admitted;
+        require(rooms.record_room_removed(room) == admitted &&
+                    rooms.room_membership(room) == M::Unadmitted,
                 "a removed room is forgotten");
-        if (const auto held = m.admitting.find(room); held != m.admitting.end())
-            m.admitting.erase(held);
-    }),
-    Op([](Membership& m, ByteReader& in) {
+        if (const auto held = admitting.find(room); held != admitting.end()) admitting.erase(held);
+    }
+
+    void reconcile(ByteReader& in) {
         std::vector<std::string> snapshot(in.below(6));
         for (std::string& id : snapshot) id = in.pick(kRooms);
-        const auto before = m.memberships();
-        const RoomReconciliation r = m.rooms.reconcile(snapshot);
-        std::vector<std::string> fresh;
-        for (const auto& [room, ticket] : r.admitting) fresh.push_back(room);
-        require(sorted_unique(r.removed) && sorted_unique(r.resync) && sorted_unique(fresh),
-                "the three lists are sorted");
-        for (const auto& [room, ticket] : r.admitting) {
-            require(before.at(room) == M::Unadmitted && m.tickets.record(ticket),
-                    "only new rooms are admitted, in order, with consecutive tickets");
-            m.admitting[room] = ticket;
-        }
-        for (const auto& [room, was] : before) {
+        auto after = memberships();
+        // Read off the rooms in sorted order, so each list must come out sorted.
+        std::vector<std::string> removed, resync, fresh, admitted;
+        for (auto& [room, was] : after) {
             const bool listed = std::count(snapshot.begin(), snapshot.end(), room) > 0;
-            const bool removed = std::binary_search(r.removed.begin(), r.removed.end(), room);
-            const bool resync = std::binary_search(r.resync.begin(), r.resync.end(), room);
-            const bool admitting = m.admitting.contains(room) && was == M::Unadmitted;
-            require(removed == (was == M::Admitted && !listed) &&
-                        resync == (was == M::Admitted && listed),
-                    "admitted rooms are removed or resynced by the snapshot");
-            require(admitting == (was == M::Unadmitted && listed) || m.tickets.exhausted(),
-                    "every new room of the snapshot enters admission while tickets last");
-            require(m.rooms.room_membership(room) == (removed     ? M::Unadmitted
-                                                      : admitting ? M::Admitting
-                                                                  : was),
-                    "the reconciliation is applied");
+            if (was == M::Admitted) (listed ? resync : removed).emplace_back(room);
+            if (was == M::Admitted && !listed) was = M::Unadmitted;
+            if (was == M::Unadmitted && listed) fresh.emplace_back(room);
         }
-    }),
-    Op([](Membership& m, ByteReader&) {
+        const RoomReconciliation r = rooms.reconcile(snapshot);
+        for (const auto& [room, ticket] : r.admitting) {
+            require(tickets.record(ticket), "new rooms take consecutive tickets");
+            admitting[room] = ticket;
+            after[room] = M::Admitting;
+            admitted.push_back(room);
+        }
+        if (tickets.exhausted()) fresh.resize(std::min(fresh.size(), admitted.size()));
+        require(r.removed == removed && r.resync == resync && admitted == fresh,
+                "admitted rooms are removed or resynced, new ones admitted while tickets last");
+        require(memberships() == after, "the reconciliation is applied");
+    }
+
+    void clear(ByteReader&) {
         std::vector<std::string> held;
-        for (const auto& [room, was] : m.memberships())
+        for (const auto& [room, was] : memberships())
             if (was != M::Unadmitted) held.emplace_back(room);
-        require(m.rooms.clear() == held, "clear returns every room held, sorted");
-        m.admitting.clear();
-        for (const auto& [room, now] : m.memberships())
-            require(now == M::Unadmitted, "a cleared roster holds nothing");
-    }),
-    Op([](Membership& m, ByteReader& in) {
-        const Participant p = m.participant(in);
-        const std::vector<Participant> before = m.people.list();
-        const auto old = std::find_if(before.begin(), before.end(),
-                                      [&](const Participant& o) { return o.id == p.id; });
-        require(m.people.add(p) == (old == before.end()), "an add is new only for an unknown id");
-        const auto& list = m.people.list();
+        require(rooms.clear() == held && rooms.tracked_room_ids().empty(),
+                "clear returns every room held, sorted, and holds none");
+        admitting.clear();
+    }
+
+    void add(ByteReader& in) {
+        const Participant p = participant(in);
+        const People before = people.list();
+        const auto old = find(before, p.id);
+        require(people.add(p) == (old == before.end()), "an add is new only for an unknown id");
         const auto at = static_cast<std::size_t>(old - before.begin());
-        require(list.size() == before.size() + (old == before.end()) && at < list.size(),
+        require(people.list().size() == before.size() + (old == before.end()) &&
+                    at < people.list().size(),
                 "a known id is merged in place, a new one appended");
-        check_merged(p, before, list[at]);
-    }),
-    Op([](Membership& m, ByteReader& in) {
+        check_merged(p, before, people.list()[at]);
+    }
+
+    void remove_participant(ByteReader& in) {
         const std::string_view id = in.pick(kPeople);
-        const std::size_t size = m.people.list().size();
-        const bool removed = m.people.remove(id);
-        require(m.people.list().size() + removed == size, "a remove drops at most its id");
-    }),
-    Op([](Membership& m, ByteReader& in) {
-        std::vector<Participant> snapshot(in.below(5));
-        for (Participant& p : snapshot) p = m.participant(in);
-        const std::vector<Participant> before = m.people.list();
-        const auto r = m.people.set_all(snapshot, "trace");
-        require(r.ok() != repeats_an_id(snapshot), "a snapshot is refused when it repeats an id");
-        if (!r)
-            return require(m.people.list() == before && !r.error().issues.empty(),
-                           "a refused snapshot changes nothing");
-        require(m.people.list().size() == snapshot.size(), "the roster becomes the snapshot");
-        for (std::size_t i = 0; i < snapshot.size(); ++i) {
-            check_merged(snapshot[i], before, m.people.list()[i]);
-        }
-    }),
-    Op([](Membership& m, ByteReader&) {
-        m.people.mark_sent();
-        m.sent = m.people.list();
-    }),
+        const bool known = find(people.list(), id) != people.list().end();
+        require(people.remove(id) == known && find(people.list(), id) == people.list().end(),
+                "a remove drops its id");
+    }
+
+    void replace_all(ByteReader& in) {
+        People snapshot(in.below(5));
+        for (Participant& p : snapshot) p = participant(in);
+        const People before = people.list();
+        const auto r = people.set_all(snapshot, "trace");
+        require(r.ok() != repeats_an_id(snapshot) && (r || !r.error().issues.empty()),
+                "a snapshot is refused, saying why, when it repeats an id");
+        if (!r) return unchanged(people.list(), before);
+        require(people.list().size() == snapshot.size(), "the roster becomes the snapshot");
+        for (std::size_t i = 0; i < snapshot.size(); ++i)
+            check_merged(snapshot[i], before, people.list()[i]);
+    }
+
+    void mark_sent(ByteReader&) {
+        people.mark_sent();
+        sent = people.list();
+    }
 };
 
-}  // namespace
+const std::array<Op<Membership>, 9> kOps = {&Membership::begin_admission,
+                                            &Membership::finish_admission,
+                                            &Membership::remove_room,
+                                            &Membership::reconcile,
+                                            &Membership::clear,
+                                            &Membership::add,
+                                            &Membership::remove_participant,
+                                            &Membership::replace_all,
+                                            &Membership::mark_sent};
+
+}  // namespace vorn::fuzz
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    return fuzz::run_ops(data, size, kOps);
+    return vorn::fuzz::run_ops(data, size, vorn::fuzz::kOps);
 }

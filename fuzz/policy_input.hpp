@@ -25,4 +25,9 @@ inline SessionPolicySettings read_policy_settings(ByteReader& in) {
     return s;
 }
 
+// Seconds rounded as the backoff rounds them: saturating instead of refusing.
+inline Duration saturated(double seconds) {
+    return round_to_nanosecond(seconds).value_or(Duration::max());
+}
+
 }  // namespace vorn::fuzz
