@@ -2,6 +2,7 @@
 // cancellation) with its views checked against each other after every step, and a turn ledger
 // whose two flags are checked against the effects recorded so far.
 #include <algorithm>
+#include <map>
 #include <set>
 
 #include "core/runtime/decisions.hpp"
@@ -15,20 +16,13 @@ using Tokens = std::vector<std::string>;
 bool lists(const Tokens& tokens, const std::string& token) {
     return std::find(tokens.begin(), tokens.end(), token) != tokens.end();
 }
-bool subsequence(const Tokens& part, const Tokens& whole) {
-    auto at = whole.begin();
-    for (const std::string& s : part) {
-        at = std::find(at, whole.end(), s);
-        if (at++ == whole.end()) return false;
-    }
-    return true;
-}
 
 struct Agent {
     Counter tickets;
     DecisionRegistry registry;
     std::vector<DecisionRegistry::Registration> registrations;
     std::set<std::uint64_t> claimed;  // tickets whose registration was claimed, ever
+    std::map<std::string, std::optional<std::string_view>> room_of;  // by token, as last registered
     TurnLedger ledger;
     bool settled = false, replied = false;
 
@@ -51,9 +45,12 @@ struct Agent {
                     registry.oldest_unclaimed() ==
                         (unclaimed.empty() ? std::nullopt : std::optional(unclaimed.front())),
                 "the unclaimed views agree, oldest first");
-        for (const std::string room : {"r", "s"}) {
-            require(subsequence(registry.unclaimed_in_room(room), unclaimed),
-                    "a room's asks are unclaimed asks, in order");
+        for (const std::string_view room : {"r", "s"}) {
+            Tokens in_room;
+            std::copy_if(unclaimed.begin(), unclaimed.end(), std::back_inserter(in_room),
+                         [&](const std::string& token) { return room_of.at(token) == room; });
+            require(registry.unclaimed_in_room(room) == in_room,
+                    "a room's unclaimed asks, in order");
         }
         require(ledger.verdict() == (settled ? TurnVerdict::Complete : TurnVerdict::MissingReply) &&
                     ledger.reply_settled() == replied,
@@ -70,6 +67,7 @@ struct Agent {
         if (!tickets.record(r ? std::optional(r->ticket) : std::nullopt))
             return unchanged(std::pair(registry.size(), registry.unclaimed()), before);
         registrations.push_back(*r);
+        room_of[r->token] = minted ? room : std::nullopt;
         const Tokens after = registry.unclaimed();
         require(minted ? r->token.size() == 8 &&
                              r->token.find_first_not_of("0123456789abcdef") == std::string::npos

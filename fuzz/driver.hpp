@@ -49,11 +49,6 @@ class ByteReader {
     }
     // Any bit pattern: NaN, infinities, subnormals and negative zero included.
     double f64() { return std::bit_cast<double>(u64()); }
-    // Seconds as a host would pass them: mostly sensible spans, now and then any bit pattern.
-    double seconds() {
-        return flag() ? pick({0.0, 1e-10, 0.25, 1.0, 5.0, 9.999, 10.0, 30.0, 60.0, 300.0, 1e9})
-                      : f64();
-    }
     template <class T>
     T pick(std::initializer_list<T> options) {
         return options.begin()[below(options.size())];
