@@ -41,17 +41,14 @@ void check_merged(const Participant& given, const People& before, const Particip
 struct Membership {
     Counter tickets;
     RoomRoster rooms;
-    std::map<std::string, AdmissionTicket, std::less<>> admitting;  // the current tickets
+    // Where each room should stand, with its admission ticket; the admitted ones in order.
+    std::map<std::string, std::pair<M, AdmissionTicket>, std::less<>> expected;
+    std::vector<std::string> admitted;
     ParticipantRoster people;
     std::optional<People> sent;
 
     explicit Membership(ByteReader& in) : tickets(in), rooms(tickets.next()) {}
 
-    std::map<std::string_view, M> memberships() const {
-        std::map<std::string_view, M> out;
-        for (const std::string_view r : kRooms) out[r] = rooms.room_membership(r);
-        return out;
-    }
     Participant participant(ByteReader& in) const {
         Participant p;
         p.id = in.pick(kPeople);
@@ -61,18 +58,20 @@ struct Membership {
         }
         return p;
     }
+    M& state(std::string_view room) { return expected[std::string(room)].first; }
+    void forget(std::string_view room) {
+        state(room) = M::Unadmitted;
+        std::erase(admitted, room);
+    }
 
-    void check() const {
-        const std::vector<std::string> tracked = rooms.tracked_room_ids();
+    // After every step, so a refused call must have changed nothing the roster shows.
+    void check() {
+        require(rooms.tracked_room_ids() == admitted, "the admitted rooms, in admission order");
         for (const std::string_view r : kRooms) {
-            const M m = rooms.room_membership(r);
-            const auto held = admitting.find(r);
-            require((m == M::Admitted) == (std::count(tracked.begin(), tracked.end(), r) == 1),
-                    "tracked rooms are the admitted ones, once each");
-            require(
-                (m == M::Admitting) == (held != admitting.end()) &&
-                    (held == admitting.end() || rooms.is_room_admission_current(r, held->second)),
-                "an admitting room holds its ticket");
+            const auto [m, ticket] = expected[std::string(r)];
+            require(rooms.room_membership(r) == m &&
+                        (m == M::Admitting) == rooms.is_room_admission_current(r, ticket),
+                    "each room stands where its calls led; an admitting one holds its ticket");
         }
         require(!repeats_an_id(people.list()), "participant ids are unique");
         require(people.changed() == (!sent || *sent != people.list()),
@@ -82,70 +81,60 @@ struct Membership {
     void begin_admission(ByteReader& in) {
         const std::string_view room = in.pick(kRooms);
         const bool passes = in.flag();
-        const bool allowed =
-            passes && rooms.room_membership(room) == M::Unadmitted && !tickets.exhausted();
+        const bool allowed = passes && state(room) == M::Unadmitted && !tickets.exhausted();
         const auto got = rooms.begin_room_admission(room, passes);
         require(tickets.record(got) == allowed, "only unknown rooms that pass are admitted");
-        if (allowed) admitting[std::string(room)] = *got;
+        if (allowed) expected[std::string(room)] = {M::Admitting, *got};
     }
 
     void finish_admission(ByteReader& in) {
         const std::string_view room = in.pick(kRooms);
         const AdmissionTicket ticket = in.ticket(tickets.handed_out());
         const bool succeeded = in.flag();
-        const auto held = admitting.find(room);
-        const bool current = held != admitting.end() && held->second == ticket;
-        const auto before = memberships();
+        const bool current = expected[std::string(room)] == std::pair(M::Admitting, ticket);
         require(rooms.record_room_admission(room, ticket, succeeded) == (current && succeeded),
                 "only the current ticket's success admits");
-        if (!current) return unchanged(memberships(), before);
-        admitting.erase(held);
-        require(rooms.room_membership(room) == (succeeded ? M::Admitted : M::Unadmitted) &&
-                    (!succeeded || rooms.tracked_room_ids().back() == room),
-                "a finished admission ends admitted, last, or unadmitted");
+        if (!current) return;
+        state(room) = succeeded ? M::Admitted : M::Unadmitted;
+        if (succeeded) admitted.emplace_back(room);
     }
 
     void remove_room(ByteReader& in) {
         const std::string_view room = in.pick(kRooms);
-        const bool admitted = rooms.room_membership(room) == M::Admitted;
-        require(rooms.record_room_removed(room) == admitted &&
-                    rooms.room_membership(room) == M::Unadmitted,
-                "a removed room is forgotten");
-        if (const auto held = admitting.find(room); held != admitting.end()) admitting.erase(held);
+        require(rooms.record_room_removed(room) == (state(room) == M::Admitted),
+                "a removal says whether the room was admitted");
+        forget(room);
     }
 
     void reconcile(ByteReader& in) {
         std::vector<std::string> snapshot(in.below(6));
         for (std::string& id : snapshot) id = in.pick(kRooms);
-        auto after = memberships();
         // Read off the rooms in sorted order, so each list must come out sorted.
-        std::vector<std::string> removed, resync, fresh, admitted;
-        for (auto& [room, was] : after) {
+        std::vector<std::string> removed, resync, fresh, admitting;
+        for (const std::string_view room : kRooms) {
             const bool listed = std::count(snapshot.begin(), snapshot.end(), room) > 0;
-            if (was == M::Admitted) (listed ? resync : removed).emplace_back(room);
-            if (was == M::Admitted && !listed) was = M::Unadmitted;
-            if (was == M::Unadmitted && listed) fresh.emplace_back(room);
+            if (state(room) == M::Admitted) (listed ? resync : removed).emplace_back(room);
+            if (state(room) == M::Unadmitted && listed) fresh.emplace_back(room);
         }
         const RoomReconciliation r = rooms.reconcile(snapshot);
+        for (const std::string& room : removed) forget(room);
         for (const auto& [room, ticket] : r.admitting) {
             require(tickets.record(ticket), "new rooms take consecutive tickets");
-            admitting[room] = ticket;
-            after[room] = M::Admitting;
-            admitted.push_back(room);
+            expected[room] = {M::Admitting, ticket};
+            admitting.push_back(room);
         }
-        if (tickets.exhausted()) fresh.resize(std::min(fresh.size(), admitted.size()));
-        require(r.removed == removed && r.resync == resync && admitted == fresh,
+        if (tickets.exhausted()) fresh.resize(std::min(fresh.size(), admitting.size()));
+        require(r.removed == removed && r.resync == resync && admitting == fresh,
                 "admitted rooms are removed or resynced, new ones admitted while tickets last");
-        require(memberships() == after, "the reconciliation is applied");
     }
 
     void clear(ByteReader&) {
         std::vector<std::string> held;
-        for (const auto& [room, was] : memberships())
-            if (was != M::Unadmitted) held.emplace_back(room);
-        require(rooms.clear() == held && rooms.tracked_room_ids().empty(),
-                "clear returns every room held, sorted, and holds none");
-        admitting.clear();
+        for (const std::string_view room : kRooms)
+            if (state(room) != M::Unadmitted) held.emplace_back(room);
+        require(rooms.clear() == held, "clear returns every room held, sorted");
+        expected.clear();
+        admitted.clear();
     }
 
     void add(ByteReader& in) {

@@ -1,7 +1,9 @@
 // The subscription tracker on three rooms and three agent topics. Both families are driven through
 // one table of transitions (the state a call needs, the state it leads to, whether it must carry
-// the key's current ticket or takes a new one); the harness holds each key's current ticket. A
-// call is accepted exactly when the table allows it; a refused one must change nothing at all.
+// the key's current ticket or takes a new one). A call is accepted exactly when the table allows
+// it, and after every step the tracker must show what the harness expects: each key's state and
+// ticket, the rejoin candidates in order and the next ticket, so a refused call changes nothing.
+#include <algorithm>
 #include <map>
 
 #include "core/runtime/subscription.hpp"
@@ -40,10 +42,16 @@ bool answer(R r, R accepted) {
     return r == accepted;
 }
 
+// Where each key should stand, with the ticket it holds (its join ticket once established), and
+// each family's established keys in the order they joined.
+using Key = std::pair<bool, std::string_view>;  // (is topic, key)
+using Joined = std::vector<std::pair<std::string, Ticket>>;
+
 struct Tracker {
     Counter tickets;
     SubscriptionTracker tracker;
-    std::map<std::pair<bool, std::string_view>, Ticket> held;  // (is topic, key) -> ticket
+    std::map<Key, std::pair<S, Ticket>> keys;
+    std::array<Joined, 2> joined;
 
     explicit Tracker(ByteReader& in) : tickets(in), tracker(TicketCounter(tickets.next())) {}
 
@@ -51,38 +59,25 @@ struct Tracker {
         return topic ? static_cast<S>(tracker.agent_topic_status(key))
                      : static_cast<S>(tracker.room_status(key));
     }
-    const SubscriptionFamily::Established& established(bool topic) const {
-        return topic ? tracker.joined_agent_topics() : tracker.subscribed_rooms();
-    }
-    // Everything the tracker shows: each key's status, the rejoin candidates and the next ticket.
-    std::vector<std::pair<std::string, Ticket>> snapshot() const {
-        std::vector<std::pair<std::string, Ticket>> out = {{"next", tracker.next_ticket()}};
-        for (const bool topic : {false, true}) {
-            out.insert(out.end(), established(topic).begin(), established(topic).end());
-            for (const std::string_view key : kKeys)
-                out.emplace_back(key, static_cast<Ticket>(status(topic, key)));
-        }
-        return out;
-    }
 
-    void check() const {
+    // After every step, so a refused call must have changed nothing the tracker shows.
+    void check() {
+        require(tracker.next_ticket() == tickets.next(), "one counter hands out every ticket");
         for (const bool topic : {false, true}) {
+            const auto& listed = topic ? tracker.joined_agent_topics() : tracker.subscribed_rooms();
+            require(Joined(listed.begin(), listed.end()) == joined[topic],
+                    "the rejoin candidates are the established keys, oldest first, with their "
+                    "join tickets");
             for (const std::string_view key : kKeys) {
-                const S s = status(topic, key);
-                const auto e = established(topic).find(key);
-                const auto it = held.find({topic, key});
-                require((e != established(topic).end()) == (s == S::Established) &&
+                const auto [s, held] = keys[{topic, key}];
+                require(status(topic, key) == s &&
                             (s == S::Established) == (topic ? tracker.is_agent_topic_joined(key)
                                                             : tracker.is_room_subscribed(key)),
-                        "the established views agree");
+                        "each key stands where its calls led");
                 require(
-                    e == established(topic).end() || (it != held.end() && e->second == it->second),
-                    "rejoin candidates carry their join tickets");
-                require(it == held.end() ||
-                            (s == S::Pending) ==
-                                (topic ? tracker.is_agent_topic_claim_current(key, it->second)
-                                       : tracker.is_room_claim_current(key, it->second)),
-                        "only a pending key's ticket is a current claim");
+                    (s == S::Pending) == (topic ? tracker.is_agent_topic_claim_current(key, held)
+                                                : tracker.is_room_claim_current(key, held)),
+                    "only a pending key's ticket is a current claim");
             }
         }
     }
@@ -137,39 +132,26 @@ struct Tracker {
         const bool topic = in.flag();
         const std::string_view key = in.pick(kKeys);
         const Ticket ticket = in.ticket(tickets.handed_out());
-        const auto it = held.find({topic, key});
+        auto& [status, held] = keys[{topic, key}];
         const bool allowed =
-            status(topic, key) == tr.from &&
-            (tr.needs == Needs::CurrentTicket ? it != held.end() && it->second == ticket
+            status == tr.from &&
+            (tr.needs == Needs::CurrentTicket ? held == ticket
                                               : tr.needs == Needs::Nothing || !tickets.exhausted());
-        const auto before = snapshot();
         require(make(tr.call, topic, key, ticket, in).value_or(allowed) == allowed,
                 "a call is accepted exactly when its state allows it");
-        if (!allowed) return unchanged(snapshot(), before);
-        require(status(topic, key) == tr.to, "an accepted call moves its key as the table says");
-        if (tr.to == S::Absent || tr.to == S::Unreconciled) {
-            held.erase({topic, key});
-        } else if (tr.to != S::Established) {
-            held[{topic, key}] = tickets.handed_out().back();
-        } else {
-            require(established(topic).newest()->first == key, "the newest join is listed last");
-        }
+        if (!allowed) return;
+        if (tr.from == S::Established) std::erase(joined[topic], std::pair(std::string(key), held));
+        if (tr.needs == Needs::NewTicket) held = tickets.handed_out().back();
+        if (tr.to == S::Established) joined[topic].emplace_back(key, held);
+        status = tr.to;
     }
 
-    void reconnect(ByteReader&) {
-        const auto before = snapshot();
-        tracker.on_reconnected();
-        unchanged(snapshot(), before);
-    }
+    void reconnect(ByteReader&) { tracker.on_reconnected(); }
 
     void end_session(ByteReader&) {
-        const Ticket next = tracker.next_ticket();
         tracker.end_session();
-        held.clear();
-        Tracker fresh = *this;
-        fresh.tracker = SubscriptionTracker(TicketCounter(next));
-        require(snapshot() == fresh.snapshot(),
-                "an ended session forgets every key, not its counter");
+        keys.clear();
+        joined = {};
     }
 };
 
