@@ -65,7 +65,8 @@ struct Agent {
         const auto r = minted ? registry.register_minted(room) : registry.register_keyed(key);
         require(r || !minted || tickets.exhausted(), "minting fails only without tickets");
         if (!tickets.record(r ? std::optional(r->ticket) : std::nullopt))
-            return unchanged(std::pair(registry.size(), registry.unclaimed()), before);
+            return require(std::pair(registry.size(), registry.unclaimed()) == before,
+                           "a refused registration changes nothing");
         registrations.push_back(*r);
         room_of[r->token] = minted ? room : std::nullopt;
         const Tokens after = registry.unclaimed();

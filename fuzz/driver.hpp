@@ -26,13 +26,6 @@ inline void require(bool ok, const char* what, const char* file = __builtin_FILE
     std::abort();
 }
 
-// A refused call (or one documented to change nothing) must leave what its object shows as it was.
-template <class View>
-void unchanged(const View& now, const View& before, const char* file = __builtin_FILE(),
-               int line = __builtin_LINE()) {
-    require(now == before, "a refused call changes nothing", file, line);
-}
-
 class ByteReader {
   public:
     ByteReader(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}

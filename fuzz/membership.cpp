@@ -163,7 +163,7 @@ struct Membership {
         const auto r = people.set_all(snapshot, "trace");
         require(r.ok() != repeats_an_id(snapshot) && (r || !r.error().issues.empty()),
                 "a snapshot is refused, saying why, when it repeats an id");
-        if (!r) return unchanged(people.list(), before);
+        if (!r) return require(people.list() == before, "a refused snapshot changes nothing");
         require(people.list().size() == snapshot.size(), "the roster becomes the snapshot");
         for (std::size_t i = 0; i < snapshot.size(); ++i)
             check_merged(snapshot[i], before, people.list()[i]);

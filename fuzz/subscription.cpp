@@ -3,7 +3,6 @@
 // the key's current ticket or takes a new one). A call is accepted exactly when the table allows
 // it, and after every step the tracker must show what the harness expects: each key's state and
 // ticket, the rejoin candidates in order and the next ticket, so a refused call changes nothing.
-#include <algorithm>
 #include <map>
 
 #include "core/runtime/subscription.hpp"
