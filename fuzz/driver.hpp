@@ -6,14 +6,13 @@
 #pragma once
 
 #include <array>
+#include <bit>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <initializer_list>
 #include <limits>
 #include <optional>
-#include <string_view>
 #include <vector>
 
 namespace vorn::fuzz {
@@ -42,17 +41,7 @@ class ByteReader {
         return v;
     }
     // Any bit pattern: NaN, infinities, subnormals and negative zero included.
-    double f64() {
-        const std::uint64_t bits = u64();
-        double v;
-        std::memcpy(&v, &bits, sizeof v);
-        return v;
-    }
-    // Seconds as a host would pass them: mostly sensible spans, now and then any bit pattern.
-    double seconds() {
-        return flag() ? pick({0.0, 1e-10, 0.25, 1.0, 5.0, 9.999, 10.0, 30.0, 60.0, 300.0, 1e9})
-                      : f64();
-    }
+    double f64() { return std::bit_cast<double>(u64()); }
     template <class T>
     T pick(std::initializer_list<T> options) {
         return options.begin()[below(options.size())];
@@ -97,17 +86,21 @@ class Counter {
     std::vector<std::uint64_t> handed_out_;
 };
 
+// An operation of `Machine`: reads its arguments, makes its call and checks the answer.
 template <class Machine>
-using Op = void (*)(Machine&, ByteReader&);
+using Op = void (Machine::*)(ByteReader&);
 
 // `Machine` is built from the first bytes (its configuration), then each step picks an operation
-// by one byte and lets it read its arguments; `check()` runs after every step.
+// by one byte, lets the machine choose the key it works on if it has one, and lets the operation
+// read its arguments; `check()` runs after every step.
 template <class Machine, std::size_t N>
 int run_ops(const std::uint8_t* data, std::size_t size, const std::array<Op<Machine>, N>& ops) {
     ByteReader in(data, size);
     Machine machine(in);
     while (!in.empty()) {
-        ops[in.below(N)](machine, in);
+        const Op<Machine> op = ops[in.below(N)];
+        if constexpr (requires { machine.choose_key(in); }) machine.choose_key(in);
+        (machine.*op)(in);
         machine.check();
     }
     return 0;

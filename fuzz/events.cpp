@@ -9,10 +9,7 @@
 #include "fuzz/driver.hpp"
 #include "fuzz/json_reader.hpp"
 
-using namespace vorn;
-using fuzz::require;
-
-namespace {
+namespace vorn::fuzz {
 
 const std::string kTrace = "trace";
 
@@ -28,20 +25,32 @@ bool keys_sorted(const Json& value) {
     }
     const JsonObject* object = value.if_object();
     if (!object) return true;
-    for (const JsonMember* m = object->begin(); m != object->end(); ++m) {
-        if ((m != object->begin() && !utf8_less((m - 1)->key.text(), m->key.text())) ||
-            !keys_sorted(m->value))
-            return false;
-    }
-    return true;
+    const auto unordered = [](const JsonMember& a, const JsonMember& b) {
+        return !utf8_less(a.key.text(), b.key.text());
+    };
+    return std::adjacent_find(object->begin(), object->end(), unordered) == object->end() &&
+           std::all_of(object->begin(), object->end(),
+                       [](const JsonMember& m) { return keys_sorted(m.value); });
+}
+
+const Json* field(const Json& payload, std::string_view key) {
+    return payload.if_object() ? payload.if_object()->find(key) : nullptr;
+}
+std::string_view string_field(const Json& payload, std::string_view key) {
+    const Json* value = field(payload, key);
+    return value && value->if_string() ? value->if_string()->text() : std::string_view();
+}
+Json::Kind kind(const Json& payload, std::string_view key) {
+    const Json* value = field(payload, key);
+    return value ? value->kind() : Json::Kind::Null;
 }
 
 void check_failure(const CoreError& error, const Json& payload) {
     require(!error.issues.empty() && error.trace_context == kTrace, "issues and trace context");
     for (const Issue& issue : error.issues) {
-        require(!issue.message.empty(), "every issue has a message");
-        require(!issue.path.empty() || (error.issues.size() == 1 && !payload.if_object()),
-                "only a payload that is no object is reported under the empty path, alone");
+        require(!issue.message.empty() &&
+                    (!issue.path.empty() || (error.issues.size() == 1 && !payload.if_object())),
+                "every issue has a message; only a payload that is no object has the empty path");
     }
     const std::string head = std::to_string(error.issues.size()) + " validation issue(s): ";
     require(error.display().starts_with(head), "the display counts the issues");
@@ -55,10 +64,9 @@ void check_validation(EventType type, const Json& payload) {
     require(copied.ok() == in_place.ok() && copied.ok() == !checked, "entry points agree");
     if (!copied) {
         check_failure(copied.error(), payload);
-        require(copied.error().issues == in_place.error().issues &&
-                    copied.error().issues == checked->issues,
-                "every entry point reports the same issues");
-        return;
+        return require(copied.error().issues == in_place.error().issues &&
+                           copied.error().issues == checked->issues,
+                       "every entry point reports the same issues");
     }
     const Json& out = copied.value();
     require(keys_sorted(payload) && keys_sorted(out), "object keys stay sorted and unique");
@@ -66,31 +74,21 @@ void check_validation(EventType type, const Json& payload) {
     require(out == in_place.value() && again.ok() && again.value() == out,
             "in place or copied, a normalized payload validates to itself");
     if (type == EventType::EventCreated) return require(out == payload, "passed through as is");
-    const JsonObject& object = *out.if_object();
-    const auto kind = [&](std::string_view key) {
-        const Json* v = object.find(key);
-        return v ? v->kind() : Json::Kind::Null;
-    };
-    if (type == EventType::MessageCreated || type == EventType::MessageUpdated) {
-        const Json* mentions = object.find("metadata")->if_object()->find("mentions");
-        require(kind("attachments") == Json::Kind::Array && mentions && mentions->if_array(),
-                "a valid message always has its collections");
-    }
-    if (type == EventType::Supersede) {
-        require(kind("retryable") == Json::Kind::Bool && (kind("retry_after") == Json::Kind::Int ||
-                                                          kind("retry_after") == Json::Kind::Null),
-                "a valid supersede has a flag and a whole retry-after or none");
-    }
     for (const JsonMember& m : *payload.if_object()) {
-        const Json* kept = out.if_object()->find(m.key.text());
+        const Json* kept = field(out, m.key.text());
         require(kNormalizedKeys.contains(m.key.text()) || (kept && *kept == m.value),
                 "keys no rule names are kept unchanged");
     }
-}
-
-std::string_view string_field(const Json& payload, std::string_view key) {
-    const Json* value = payload.if_object() ? payload.if_object()->find(key) : nullptr;
-    return value && value->if_string() ? value->if_string()->text() : std::string_view();
+    if (type == EventType::MessageCreated || type == EventType::MessageUpdated) {
+        require(kind(out, "attachments") == Json::Kind::Array &&
+                    kind(*field(out, "metadata"), "mentions") == Json::Kind::Array,
+                "a valid message always has its collections");
+    }
+    const Json::Kind retry_after = kind(out, "retry_after");
+    require(type != EventType::Supersede ||
+                (kind(out, "retryable") == Json::Kind::Bool &&
+                 (retry_after == Json::Kind::Int || retry_after == Json::Kind::Null)),
+            "a valid supersede has a flag and a whole retry-after or none");
 }
 
 void check_routing(EventType type, std::string_view name, const Json& payload,
@@ -98,9 +96,8 @@ void check_routing(EventType type, std::string_view name, const Json& payload,
     Result<EventDecision> routed = evaluate_delivery_event(
         TextRef{name}, envelope, payload, agent, kTrace, std::pmr::get_default_resource());
     using Kind = EventDecision::Kind;
-    const bool known = name == enum_text(type);
     const bool cleanup = type == EventType::RoomRemoved || type == EventType::RoomDeleted;
-    if (!known || (type != EventType::MessageCreated && !cleanup)) {
+    if (name != enum_text(type) || (type != EventType::MessageCreated && !cleanup)) {
         return require(routed && routed.value().kind == Kind::Ignored &&
                            routed.value().event_type.text == name,
                        "every other name is ignored, as given");
@@ -125,22 +122,23 @@ void check_routing(EventType type, std::string_view name, const Json& payload,
     require(d.kind == (self ? Kind::SkipSelf : Kind::Invocation), "own messages are skipped");
 }
 
-}  // namespace
+}  // namespace vorn::fuzz
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    using namespace vorn;
     fuzz::ByteReader in(data, size);
     const auto type = static_cast<EventType>(static_cast<std::uint8_t>(in.byte() - 'A') %
                                              enum_members<EventType>().size());
     const std::uint8_t choices = in.byte();
     const auto text = std::string_view(reinterpret_cast<const char*>(data), size);
-    const std::optional<Json> payload = fuzz::JsonReader::read(text.substr(std::min(size, 2ul)));
+    const std::optional<Json> payload = fuzz::json_text::read(text.substr(std::min(size, 2ul)));
     if (!payload) return -1;  // not JSON: keep it out of the corpus
 
     const std::array<std::optional<TextRef>, 4> envelopes = {std::nullopt, TextRef{""},
                                                              TextRef{"r1"}, TextRef{"r2"}};
     const std::string_view agent = (choices & 4) != 0 ? "a1" : "";
     const std::string name = std::string(enum_text(type)) + ((choices & 8) != 0 ? "!" : "");
-    check_validation(type, *payload);
-    check_routing(type, name, *payload, envelopes[choices % 4], agent);
+    fuzz::check_validation(type, *payload);
+    fuzz::check_routing(type, name, *payload, envelopes[choices % 4], agent);
     return 0;
 }

@@ -1,10 +1,12 @@
-// A small strict JSON text reader for the targets: RFC 8259 syntax without "\u" escapes (which the
-// validators never look inside), numbers as the core holds them (a signed integer when it fits,
-// else an unsigned one, else a finite double), objects built through the core's own
-// unsorted-then-`finish` path, so a repeated key keeps its last value. Nesting is bounded, so a
-// deep input cannot exhaust the stack.
+// A small JSON text reader for the targets, reading only what the validators look at: objects,
+// arrays, strings (escapes only for the quote and the backslash), numbers as the core holds them
+// (a signed integer when it fits, else an unsigned one, else a finite double), true, false and
+// null. Objects are built through the core's own unsorted-then-`finish` path, so a repeated key
+// keeps its last value. Nesting is bounded, so a deep input cannot exhaust the stack. Each reader
+// takes what it reads off the front of `s`.
 #pragma once
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <optional>
@@ -13,128 +15,92 @@
 
 #include "core/json.hpp"
 
-namespace vorn::fuzz {
+namespace vorn::fuzz::json_text {
 
-class JsonReader {
-  public:
-    static std::optional<Json> read(std::string_view text) {
-        JsonReader r{text};
-        std::optional<Json> v = r.value(0);
-        r.skip_blanks();
-        return v && r.pos_ == text.size() ? v : std::nullopt;
+// Takes `word` if it comes next, after blanks.
+inline bool eat(std::string_view& s, std::string_view word) {
+    s.remove_prefix(std::min(s.find_first_not_of(" \t\n\r"), s.size()));
+    if (!s.starts_with(word)) return false;
+    s.remove_prefix(word.size());
+    return true;
+}
+
+// Reads `item`s separated by commas up to `close`; false on a syntax error.
+template <class Item>
+bool items(std::string_view& s, std::string_view close, Item item) {
+    if (eat(s, close)) return true;
+    do {
+        if (!item()) return false;
+    } while (eat(s, ","));
+    return eat(s, close);
+}
+
+// Whether all of `text` reads as one `T`.
+template <class T>
+bool whole(std::string_view text, T& v) {
+    const auto r = std::from_chars(text.data(), text.data() + text.size(), v);
+    return r.ec == std::errc() && r.ptr == text.data() + text.size();
+}
+
+// The rest of a string whose opening quote was taken.
+inline std::optional<std::string> string(std::string_view& s) {
+    std::string out;
+    for (; !s.empty() && s[0] != '"'; s.remove_prefix(1)) {
+        if (s[0] == '\\' && !s.starts_with("\\\"") && !s.starts_with("\\\\")) return std::nullopt;
+        if (s[0] == '\\') s.remove_prefix(1);
+        out += s[0];
     }
+    return eat(s, "\"") ? std::optional(out) : std::nullopt;
+}
 
-  private:
-    explicit JsonReader(std::string_view text) : text_(text) {}
+inline std::optional<Json> number(std::string_view& s) {
+    double d = 0;
+    const char* end = std::from_chars(s.data(), s.data() + s.size(), d).ptr;
+    const std::string_view text = s.substr(0, static_cast<std::size_t>(end - s.data()));
+    s.remove_prefix(text.size());
+    std::int64_t i = 0;
+    std::uint64_t u = 0;
+    if (whole(text, i)) return Json::integer(i);
+    if (whole(text, u)) return Json::unsigned_integer(u);
+    return whole(text, d) && std::isfinite(d) ? std::optional(Json::number(d)) : std::nullopt;
+}
 
-    std::string_view text_;
-    std::size_t pos_ = 0;
-
-    char peek() const { return pos_ < text_.size() ? text_[pos_] : '\0'; }
-    void skip_blanks() {
-        while (peek() == ' ' || peek() == '\t' || peek() == '\n' || peek() == '\r') ++pos_;
-    }
-    // Takes `c` if it comes next, after blanks.
-    bool eat(char c) {
-        skip_blanks();
-        if (pos_ >= text_.size() || peek() != c) return false;
-        ++pos_;
-        return true;
-    }
-    bool word(std::string_view w) {
-        if (text_.substr(pos_, w.size()) != w) return false;
-        pos_ += w.size();
-        return true;
-    }
-
-    std::optional<Json> value(int depth) {
-        if (depth > 32) return std::nullopt;
-        if (eat('{')) return object(depth);
-        if (eat('[')) return array(depth);
-        if (eat('"')) {
-            std::optional<std::string> s = string();
-            return s ? std::optional(Json::string(*s)) : std::nullopt;
-        }
-        if (word("true")) return Json::boolean(true);
-        if (word("false")) return Json::boolean(false);
-        if (word("null")) return Json::null();
-        return number();
-    }
-
-    std::optional<Json> object(int depth) {
+inline std::optional<Json> value(std::string_view& s, int depth) {
+    if (depth > 32) return std::nullopt;
+    if (eat(s, "{")) {
         JsonObject out;
-        if (eat('}')) return Json::object(std::move(out));
-        do {
-            std::optional<std::string> key = eat('"') ? string() : std::nullopt;
-            std::optional<Json> item = key && eat(':') ? value(depth + 1) : std::nullopt;
-            if (!item) return std::nullopt;
-            out.append_unsorted(JsonString(*key, out.resource()), std::move(*item));
-        } while (eat(','));
+        const bool ok = items(s, "}", [&] {
+            std::optional<std::string> key = eat(s, "\"") ? string(s) : std::nullopt;
+            std::optional<Json> item = key && eat(s, ":") ? value(s, depth + 1) : std::nullopt;
+            if (item) out.append_unsorted(JsonString(*key, out.resource()), std::move(*item));
+            return item.has_value();
+        });
         out.finish();
-        return eat('}') ? std::optional(Json::object(std::move(out))) : std::nullopt;
+        return ok ? std::optional(Json::object(std::move(out))) : std::nullopt;
     }
-
-    std::optional<Json> array(int depth) {
+    if (eat(s, "[")) {
         Json out = Json::array();
-        if (eat(']')) return out;
-        do {
-            std::optional<Json> item = value(depth + 1);
-            if (!item) return std::nullopt;
-            out.if_array()->push_back(std::move(*item));
-        } while (eat(','));
-        return eat(']') ? std::optional(std::move(out)) : std::nullopt;
+        const bool ok = items(s, "]", [&] {
+            std::optional<Json> item = value(s, depth + 1);
+            if (item) out.if_array()->push_back(std::move(*item));
+            return item.has_value();
+        });
+        return ok ? std::optional(std::move(out)) : std::nullopt;
     }
+    if (eat(s, "\"")) {
+        std::optional<std::string> text = string(s);
+        return text ? std::optional(Json::string(*text)) : std::nullopt;
+    }
+    if (eat(s, "true")) return Json::boolean(true);
+    if (eat(s, "false")) return Json::boolean(false);
+    if (eat(s, "null")) return Json::null();
+    return number(s);
+}
 
-    // The rest of a string whose opening quote was taken.
-    std::optional<std::string> string() {
-        static constexpr std::string_view kEscapes = "\"\"\\\\//b\bf\fn\nr\rt\t";
-        std::string out;
-        while (pos_ < text_.size()) {
-            const char c = text_[pos_++];
-            if (c == '"') return out;
-            if (static_cast<unsigned char>(c) < 0x20) return std::nullopt;
-            if (c != '\\') {
-                out += c;
-                continue;
-            }
-            const std::size_t e = kEscapes.find(peek());
-            if (e == std::string_view::npos || e % 2 != 0) return std::nullopt;
-            out += kEscapes[e + 1];
-            ++pos_;
-        }
-        return std::nullopt;
-    }
+// The whole of `s` as one JSON value.
+inline std::optional<Json> read(std::string_view s) {
+    std::optional<Json> v = value(s, 0);
+    return v && eat(s, "") && s.empty() ? v : std::nullopt;
+}
 
-    // RFC 8259 numbers: no plus sign, no leading zeros, digits on both sides of a point.
-    std::optional<Json> number() {
-        const std::size_t start = pos_;
-        word("-");
-        const std::size_t int_start = pos_;
-        const bool integral = digits() && !(peek() == '.' || peek() == 'e' || peek() == 'E');
-        if (pos_ == int_start || (text_[int_start] == '0' && pos_ - int_start > 1))
-            return std::nullopt;
-        if (word(".") && !digits()) return std::nullopt;
-        if (word("e") || word("E")) {
-            if (!word("+")) word("-");
-            if (!digits()) return std::nullopt;
-        }
-        const char* first = text_.data() + start;
-        const char* last = text_.data() + pos_;
-        std::int64_t i = 0;
-        std::uint64_t u = 0;
-        double d = 0;
-        if (integral && std::from_chars(first, last, i).ec == std::errc()) return Json::integer(i);
-        if (integral && std::from_chars(first, last, u).ec == std::errc())
-            return Json::unsigned_integer(u);
-        const auto [end, ec] = std::from_chars(first, last, d);
-        if (ec != std::errc() || end != last || !std::isfinite(d)) return std::nullopt;
-        return Json::number(d);
-    }
-    bool digits() {
-        const std::size_t start = pos_;
-        while (peek() >= '0' && peek() <= '9') ++pos_;
-        return pos_ > start;
-    }
-};
-
-}  // namespace vorn::fuzz
+}  // namespace vorn::fuzz::json_text

@@ -2,30 +2,21 @@
 // nanoseconds, number text, close and upgrade classification, and a session policy's backoff and
 // cooldown ladder. Input: raw doubles and small choices, read in order.
 #include <algorithm>
+#include <bit>
 #include <charconv>
 #include <cmath>
-#include <cstring>
 
 #include "core/number_text.hpp"
 #include "fuzz/driver.hpp"
 #include "fuzz/policy_input.hpp"
 
-using namespace vorn;
-using fuzz::ByteReader;
-using fuzz::require;
-
-namespace {
+namespace vorn::fuzz {
 
 __extension__ using Wide = unsigned __int128;
 constexpr double kTwoPow64 = 18446744073709551616.0;
 
 Wide total_nanos(Duration d) {
     return static_cast<Wide>(d.secs) * 1'000'000'000u + d.nanos;
-}
-
-// Rounded as the backoff rounds: saturating instead of refusing.
-Duration saturated(double seconds) {
-    return round_to_nanosecond(seconds).value_or(Duration::max());
 }
 
 void check_rounding(double x, double y, std::uint64_t whole_nanos) {
@@ -51,7 +42,7 @@ void check_number_text(double x) {
     double back = 0;
     const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), back);
     require(ec == std::errc() && end == text.data() + text.size() &&
-                std::memcmp(&back, &x, sizeof x) == 0,
+                std::bit_cast<std::uint64_t>(back) == std::bit_cast<std::uint64_t>(x),
             "the text reads back as the same double");
     require(text.find_first_of("eE") == std::string::npos &&
                 (x != std::trunc(x) || text.find('.') == std::string::npos),
@@ -67,7 +58,7 @@ void check_classification(std::uint16_t code) {
 }
 
 void check_backoff(ByteReader& in) {
-    const SessionPolicySettings s = fuzz::read_policy_settings(in);
+    const SessionPolicySettings s = read_policy_settings(in);
     Result<SessionPolicy> created = SessionPolicy::create(s, "trace");
     if (!created) {
         const CoreError& e = created.error();
@@ -76,7 +67,7 @@ void check_backoff(ByteReader& in) {
     }
     const SessionPolicy& policy = created.value();
     std::optional<DelayRange> range;
-    if (in.flag()) range = DelayRange{fuzz::read_duration(in), fuzz::read_duration(in)};
+    if (in.flag()) range = DelayRange{read_duration(in), read_duration(in)};
     const auto jitter = [&] {
         Result<JitterSample> j = JitterSample::from_value(in.flag() ? in.byte() / 255.0 : in.f64());
         return j ? j.value() : JitterSample::from_value(1.0).value();
@@ -107,9 +98,10 @@ void check_backoff(ByteReader& in) {
         "a rung spans its floor to the larger of floor and max delay");
 }
 
-}  // namespace
+}  // namespace vorn::fuzz
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    using namespace vorn::fuzz;
     ByteReader in(data, size);
     const double x = in.f64();
     check_rounding(x, in.f64(), in.u64());

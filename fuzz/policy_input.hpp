@@ -8,8 +8,12 @@
 
 namespace vorn::fuzz {
 
+// Seconds as a host would pass them: mostly sensible spans, now and then any bit pattern.
 inline Duration read_duration(ByteReader& in) {
-    return duration_from_seconds(in.seconds()).value_or(Duration{});
+    const double seconds =
+        in.flag() ? in.pick({0.0, 1e-10, 0.25, 1.0, 5.0, 9.999, 10.0, 30.0, 60.0, 300.0, 1e9})
+                  : in.f64();
+    return duration_from_seconds(seconds).value_or(Duration{});
 }
 
 inline SessionPolicySettings read_policy_settings(ByteReader& in) {
@@ -23,6 +27,11 @@ inline SessionPolicySettings read_policy_settings(ByteReader& in) {
     s.factor = in.flag() ? in.pick({1.0, 1.5, 2.0, 10.0}) : in.f64();
     s.rapid_threshold = in.byte();
     return s;
+}
+
+// Seconds rounded as the backoff rounds them: saturating instead of refusing.
+inline Duration saturated(double seconds) {
+    return round_to_nanosecond(seconds).value_or(Duration::max());
 }
 
 }  // namespace vorn::fuzz

@@ -8,24 +8,25 @@
 #include "fuzz/driver.hpp"
 #include "fuzz/policy_input.hpp"
 
-using namespace vorn;
-using fuzz::ByteReader;
-using fuzz::require;
-
-namespace {
+namespace vorn::fuzz {
 
 SessionPolicy policy_from(ByteReader& in) {
-    Result<SessionPolicy> p = SessionPolicy::create(fuzz::read_policy_settings(in), std::nullopt);
+    Result<SessionPolicy> p = SessionPolicy::create(read_policy_settings(in), std::nullopt);
     return p ? p.value() : SessionPolicy::defaults();
 }
-
-Duration saturated(double seconds) {
-    return round_to_nanosecond(seconds).value_or(Duration::max());
+Elapsed elapsed(double t) {
+    return Elapsed::from_seconds(t).value();
+}
+JitterSample jitter(ByteReader& in) {
+    return JitterSample::from_value(in.byte() / 255.0).value();
+}
+std::optional<Duration> retry_after(ByteReader& in) {
+    return in.flag() ? std::nullopt : std::optional(read_duration(in));
 }
 
 struct SessionMachine {
     SessionPolicy policy;
-    fuzz::Counter epochs;
+    Counter epochs;
     Session session;
     double clock = 0;
     std::optional<std::uint64_t> current, connected;
@@ -43,52 +44,44 @@ struct SessionMachine {
                                                -0.5, -20.0}));
         return clock;
     }
-    Elapsed elapsed(double t) const { return Elapsed::from_seconds(t).value(); }
-    JitterSample jitter(ByteReader& in) const {
-        return JitterSample::from_value(in.byte() / 255.0).value();
-    }
-    std::optional<Duration> retry_after(ByteReader& in) const {
-        if (in.flag()) return std::nullopt;
-        return fuzz::read_duration(in);
-    }
 
     // The dead outcome, or the stale one the harness predicts, or none when the fact counts. A
-    // report about an epoch is checked for it, then (a connect report) for a repeat, then for time.
+    // report about an epoch is checked for it, then (a connect report) for a repeat, then for time;
+    // a supersede (no epoch) only for predating the attempt.
     std::optional<SessionOutcome> refusal(std::optional<std::uint64_t> epoch, double t,
                                           bool connect = false) const {
         if (dead()) return SessionOutcome::dead(dead_reason);
-        if (epoch && epoch != current) {
-            return SessionOutcome::stale(session.state(), StaleReason::WrongEpoch);
+        std::optional<StaleReason> stale;
+        if (epoch && last_seen && t < *last_seen) stale = StaleReason::ClockRegression;
+        if (connect && connected == epoch) stale = StaleReason::DuplicateConnected;
+        if (epoch && epoch != current) stale = StaleReason::WrongEpoch;
+        if (!epoch && attempt_start && t < *attempt_start) {
+            stale = StaleReason::SupersedePredatesEpoch;
         }
-        if (connect && connected == epoch) {
-            return SessionOutcome::stale(session.state(), StaleReason::DuplicateConnected);
-        }
-        if (epoch && last_seen && t < *last_seen) {
-            return SessionOutcome::stale(session.state(), StaleReason::ClockRegression);
-        }
-        return std::nullopt;
+        if (!stale) return std::nullopt;
+        return SessionOutcome::stale(session.state(), *stale);
     }
     void expect(const SessionOutcome& got, const SessionOutcome& want) {
         require(got == want, "the outcome is the predicted one");
         state = got.state();
     }
-    // The attempt is over: the report counted, and the session dies or waits to reconnect.
-    void ended(double t, const SessionOutcome& got, bool terminal, SessionState before,
-               const std::optional<Duration>& retry_after) {
+    // A report about the attempt: refused as predicted (`want`), or it ends the attempt, and the
+    // session dies or waits to reconnect, no longer than any bound allows and no shorter than
+    // asked.
+    void report(double t, const std::optional<SessionOutcome>& want, const SessionOutcome& got,
+                bool terminal, SessionState before, const std::optional<Duration>& retry_after) {
+        if (want) return expect(got, *want);
         last_seen = std::max(last_seen.value_or(t), t);
         current.reset();
         attempt_start.reset();
-        if (terminal)
-            return expect(got, SessionOutcome::dead(dead_reason = DeadReason::Classified));
-        if (got.state() == SessionState::Dead) {
-            return expect(got, SessionOutcome::dead(dead_reason = DeadReason::RapidDisconnect));
+        if (terminal || got.state() == SessionState::Dead) {
+            dead_reason = terminal ? DeadReason::Classified : DeadReason::RapidDisconnect;
+            return expect(got, SessionOutcome::dead(dead_reason));
         }
-        const SessionState next = before == SessionState::Connecting ? SessionState::Connecting
-                                                                     : SessionState::Reconnecting;
+        state = before == SessionState::Connecting ? before : SessionState::Reconnecting;
         require(
-            got.state() == next && got.retry_after() && !got.dead_reason() && !got.stale_reason(),
+            got.state() == state && got.retry_after() && !got.dead_reason() && !got.stale_reason(),
             "a disconnect that is not final schedules a reconnect");
-        state = next;
         const SessionPolicySettings& s = policy.settings();
         const Duration top =
             std::max({s.max_delay, s.rapid_first_min_delay, s.rapid_second_min_delay,
@@ -100,77 +93,73 @@ struct SessionMachine {
             "the platform's retry-after is a floor");
     }
     void check() const { require(session.state() == state, "the state is the last outcome's"); }
-};
 
-using Op = fuzz::Op<SessionMachine>;
-
-const std::array kOps = {
-    Op([](SessionMachine& m, ByteReader& in) {
-        const double t = m.now(in);
-        const std::optional<std::uint64_t> epoch = m.session.begin_attempt(m.elapsed(t));
-        const bool refused = m.dead() || m.epochs.exhausted();
-        require(m.epochs.record(epoch) != refused, "a new epoch until dead or out of epochs");
+    void begin(ByteReader& in) {
+        const double t = now(in);
+        const std::optional<std::uint64_t> epoch = session.begin_attempt(elapsed(t));
+        const bool refused = dead() || epochs.exhausted();
+        require(epochs.record(epoch) != refused, "a new epoch until dead or out of epochs");
         if (refused) return;
-        m.current = epoch;
-        m.attempt_start = t;
-        m.last_seen.reset();
-    }),
-    Op([](SessionMachine& m, ByteReader& in) {
-        const std::uint64_t epoch = in.ticket(m.epochs.handed_out());
-        const double t = m.now(in);
-        const std::optional<SessionOutcome> want = m.refusal(epoch, t, true);
-        const SessionOutcome got = m.session.on_connected(epoch, m.elapsed(t));
-        if (want) return m.expect(got, *want);
-        m.expect(got, SessionOutcome::connected());
-        m.last_seen = t;
-        m.connected = epoch;
-    }),
-    Op([](SessionMachine& m, ByteReader& in) {
-        const std::uint64_t epoch = in.ticket(m.epochs.handed_out());
-        const double t = m.now(in);
+        current = epoch;
+        attempt_start = t;
+        last_seen.reset();
+    }
+
+    void connect(ByteReader& in) {
+        const std::uint64_t epoch = in.ticket(epochs.handed_out());
+        const double t = now(in);
+        const std::optional<SessionOutcome> want = refusal(epoch, t, true);
+        expect(session.on_connected(epoch, elapsed(t)), want.value_or(SessionOutcome::connected()));
+        if (want) return;
+        last_seen = t;
+        connected = epoch;
+    }
+
+    void disconnect(ByteReader& in) {
+        const std::uint64_t epoch = in.ticket(epochs.handed_out());
+        const double t = now(in);
         const bool upgrade = in.flag();
         const std::uint16_t code = upgrade ? in.pick<std::uint16_t>({400, 401, 403, 404, 409, 500})
                                            : in.pick<std::uint16_t>({1000, 1001, 1006, 4000});
         const bool no_code = !upgrade && in.flag();
-        const std::optional<Duration> retry_after = upgrade ? m.retry_after(in) : std::nullopt;
-        const JitterSample j = m.jitter(in);
-        const std::optional<SessionOutcome> want = m.refusal(epoch, t);
-        const SessionState before = m.session.state();
+        const std::optional<Duration> after = upgrade ? retry_after(in) : std::nullopt;
+        const JitterSample j = jitter(in);
+        const std::optional<SessionOutcome> want = refusal(epoch, t);
+        const SessionState before = session.state();
         const SessionOutcome got =
-            upgrade ? m.session.on_upgrade_rejected(epoch, m.elapsed(t), code, retry_after, j)
-                    : m.session.on_socket_close(
-                          epoch, m.elapsed(t),
+            upgrade ? session.on_upgrade_rejected(epoch, elapsed(t), code, after, j)
+                    : session.on_socket_close(
+                          epoch, elapsed(t),
                           no_code ? std::nullopt : std::optional<std::uint16_t>(code), j);
-        if (want) return m.expect(got, *want);
         const bool terminal =
             upgrade ? classify_upgrade(code).terminal : !no_code && classify_close(code).terminal;
-        m.ended(t, got, terminal, before, retry_after);
-    }),
-    Op([](SessionMachine& m, ByteReader& in) {
-        const double t = m.now(in);
+        report(t, want, got, terminal, before, after);
+    }
+
+    void supersede(ByteReader& in) {
+        const double t = now(in);
         const bool retryable = in.flag();
-        const std::optional<Duration> retry_after = m.retry_after(in);
-        const JitterSample j = m.jitter(in);
-        std::optional<SessionOutcome> want = m.refusal(std::nullopt, t);
-        if (!want && m.attempt_start && t < *m.attempt_start) {
-            want = SessionOutcome::stale(m.session.state(), StaleReason::SupersedePredatesEpoch);
-        }
-        const SessionState before = m.session.state();
-        const SessionOutcome got = m.session.on_supersede(m.elapsed(t), retryable, retry_after, j);
-        if (want) return m.expect(got, *want);
-        m.ended(t, got, !retryable, before, retry_after);
-    }),
-    Op([](SessionMachine& m, ByteReader&) {
-        if (!m.dead()) m.dead_reason.reset();
-        require(m.session.end() == SessionState::Dead, "ending kills the session");
-        m.state = SessionState::Dead;
-        m.current.reset();
-        m.attempt_start.reset();
-    }),
+        const std::optional<Duration> after = retry_after(in);
+        const JitterSample j = jitter(in);
+        const std::optional<SessionOutcome> want = refusal(std::nullopt, t);
+        const SessionState before = session.state();
+        const SessionOutcome got = session.on_supersede(elapsed(t), retryable, after, j);
+        report(t, want, got, !retryable, before, after);
+    }
+
+    void end(ByteReader&) {
+        if (!dead()) dead_reason.reset();
+        require(session.end() == SessionState::Dead, "ending kills the session");
+        state = SessionState::Dead;
+    }
 };
 
-}  // namespace
+const std::array<Op<SessionMachine>, 5> kOps = {&SessionMachine::begin, &SessionMachine::connect,
+                                                &SessionMachine::disconnect,
+                                                &SessionMachine::supersede, &SessionMachine::end};
+
+}  // namespace vorn::fuzz
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    return fuzz::run_ops(data, size, kOps);
+    return vorn::fuzz::run_ops(data, size, vorn::fuzz::kOps);
 }
