@@ -5,6 +5,8 @@
 #include "python/toolkit/callable.hpp"
 #include "python/toolkit/json_convert.hpp"
 #include "python/toolkit/keys.hpp"
+#include "python/toolkit/py_copy.hpp"
+#include "python/toolkit/py_document.hpp"
 #include "python/toolkit/values.hpp"
 
 namespace vorn::py {
@@ -126,14 +128,21 @@ Ref evaluate_delivery_event(PyObject*, const Arguments& args) {
     const auto event_type = args.get<TextRef>(0);
     const auto room_id = args.get<std::optional<TextRef>>(1);
     CallArena arena;
-    PyToJson reader(arena.resource(), true);
-    const Json payload = args.convert(2, [&](PyObject* obj) { return reader.convert(obj); });
+    // Every value must have a JSON form, as if it were converted; a plain payload is then read as
+    // it is, anything else through its converted copy.
+    PyObject* payload = args[2];
+    Ref copy;
+    if (!is_plain_payload(payload, arena.resource())) {
+        copy = args.convert(2, [&](PyObject* obj) { return copy_payload(obj, arena.resource()); });
+        payload = copy.get();
+    }
     const auto agent_id = args.get<std::string_view>(3);
     const auto trace = args.get<std::optional<std::string_view>>(4);
     const std::optional<std::string> trace_context =
         trace ? std::optional<std::string>(*trace) : std::nullopt;
-    Result<EventDecision> result = vorn::evaluate_delivery_event(
-        event_type, room_id, payload, agent_id, trace_context, arena.resource());
+    PyDocument doc = PyDocument::reader(arena.resource());
+    Result<EventDecision> result =
+        vorn::evaluate_delivery_event(event_type, room_id, doc, payload, agent_id, trace_context);
     if (!result) core_error_to_py(std::move(result.error()));
     return result_of([&] { return event_decision_to_py(result.value()); });
 }

@@ -4,6 +4,8 @@
 #include "python/exports.hpp"
 #include "python/toolkit/callable.hpp"
 #include "python/toolkit/json_convert.hpp"
+#include "python/toolkit/py_copy.hpp"
+#include "python/toolkit/py_document.hpp"
 
 namespace vorn::py {
 
@@ -33,13 +35,17 @@ Ref validate_event_payload(PyObject*, const Arguments& args) {
     const auto trace_context = args.get<std::optional<std::string_view>>(2);
     const EventType type = event_type_arg(args, trace_context);
     CallArena arena;
-    PyToJson reader(arena.resource(), true);
-    Json payload = args.convert(1, [&](PyObject* obj) { return reader.convert(obj); });
+    // The caller gets the converted copy itself, normalized in place once it has been checked.
+    Ref payload =
+        args.convert(1, [&](PyObject* obj) { return copy_payload(obj, arena.resource()); });
+    PyDocument doc = PyDocument::editor(arena.resource());
     std::optional<std::string> trace;
     if (trace_context) trace.emplace(*trace_context);
-    Result<Json> result = validate_event_payload(type, std::move(payload), std::move(trace));
-    if (!result) core_error_to_py(std::move(result.error()));
-    return json_to_py(result.value());
+    if (auto failure = check_event(type, doc, payload.get(), trace)) {
+        core_error_to_py(std::move(*failure));
+    }
+    doc.restore_key_order();
+    return payload;
 }
 
 }  // namespace
