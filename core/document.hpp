@@ -18,23 +18,45 @@
 // A setter replaces the member's value where the key exists, and adds the key otherwise.
 #pragma once
 
+#include <bit>
 #include <cstddef>
+#include <cstring>
+#include <cstdint>
 #include <string_view>
+#include <type_traits>
 
 namespace vorn {
+
+// The first eight bytes of a key as one little-endian word (zero-padded), so that most keys that
+// differ are told apart by one comparison.
+constexpr std::uint64_t key_head(std::string_view key) {
+    if (!std::is_constant_evaluated() && std::endian::native == std::endian::little &&
+        key.size() >= 8) {
+        std::uint64_t head = 0;
+        std::memcpy(&head, key.data(), 8);
+        return head;
+    }
+    std::uint64_t head = 0;
+    for (std::size_t i = 0; i < key.size() && i < 8; ++i) {
+        head |= std::uint64_t{static_cast<unsigned char>(key[i])} << (8 * i);
+    }
+    return head;
+}
 
 // The name of a field the rules look up. Only string literals convert to it, so a document may
 // keep its own key objects keyed by the literal's address, which never changes.
 class FieldName {
   public:
     template <std::size_t N>
-    consteval FieldName(const char (&text)[N]) : text_(text, N - 1) {}
+    consteval FieldName(const char (&text)[N]) : text_(text, N - 1), head_(key_head(text_)) {}
 
     std::string_view text() const { return text_; }
     const char* data() const { return text_.data(); }
+    std::uint64_t head() const { return head_; }
 
   private:
     std::string_view text_;
+    std::uint64_t head_;
 };
 
 }  // namespace vorn

@@ -130,17 +130,17 @@ Ref evaluate_delivery_event(PyObject*, const Arguments& args) {
     CallArena arena;
     // Every value must have a JSON form, as if it were converted; a plain payload is then read as
     // it is, anything else through its converted copy.
-    PyObject* payload = args[2];
+    PyDocument doc = PyDocument::reader(arena.resource());
+    PyDocument::Node payload = doc.index(args[2]);
     Ref copy;
-    if (!is_plain_payload(payload, arena.resource())) {
+    if (payload == nullptr) {
         copy = args.convert(2, [&](PyObject* obj) { return copy_payload(obj, arena.resource()); });
-        payload = copy.get();
+        payload = doc.index_converted(copy.get());
     }
     const auto agent_id = args.get<std::string_view>(3);
     const auto trace = args.get<std::optional<std::string_view>>(4);
     const std::optional<std::string> trace_context =
         trace ? std::optional<std::string>(*trace) : std::nullopt;
-    PyDocument doc = PyDocument::reader(arena.resource());
     Result<EventDecision> result =
         vorn::evaluate_delivery_event(event_type, room_id, doc, payload, agent_id, trace_context);
     if (!result) core_error_to_py(std::move(result.error()));

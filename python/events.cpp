@@ -36,14 +36,17 @@ Ref validate_event_payload(PyObject*, const Arguments& args) {
     const EventType type = event_type_arg(args, trace_context);
     CallArena arena;
     // The caller gets the converted copy itself, normalized in place once it has been checked.
-    Ref payload =
-        args.convert(1, [&](PyObject* obj) { return copy_payload(obj, arena.resource()); });
     PyDocument doc = PyDocument::editor(arena.resource());
+    Ref payload;
+    PyDocument::Node root = doc.index_copy(args[1], payload);
+    if (root == nullptr) {
+        payload =
+            args.convert(1, [&](PyObject* obj) { return copy_payload(obj, arena.resource()); });
+        root = doc.index_converted(payload.get());
+    }
     std::optional<std::string> trace;
     if (trace_context) trace.emplace(*trace_context);
-    if (auto failure = check_event(type, doc, payload.get(), trace)) {
-        core_error_to_py(std::move(*failure));
-    }
+    if (auto failure = check_event(type, doc, root, trace)) core_error_to_py(std::move(*failure));
     doc.restore_key_order();
     return payload;
 }

@@ -1,14 +1,20 @@
-// Python objects as a document for the core's rules (see core/document.hpp): a payload that
-// `scan_plain_payload` accepted, or one made by `copy_payload`. Objects are dicts (or subclasses,
-// read by their own storage), arrays are lists or tuples; a float that is not finite reads as null,
-// as it converts.
+// Plain Python payloads (see plain.hpp) as a document for the core's rules (core/document.hpp).
 //
-// An editor normalizes a payload it owns in place. Rules add keys at the end of a dict; once they
-// are done, `restore_key_order` puts those dicts' keys back in ascending UTF-8 order.
+// `index` reads a payload once into slots that the rules then query: each slot is a borrowed
+// object with its JSON kind and, for a string, its UTF-8 text; an object's members are found by
+// comparing key bytes. A payload that is not plain, or holds a value without a JSON form or nested
+// deeper than the conversion allows, is not indexed: convert it first to learn why, and index the
+// converted copy.
+//
+// An editor also normalizes the payload in place (it must own it: a converted copy). Setters write
+// into the dicts themselves; a rule never reads a field it has written, except through the node a
+// setter returns. Dicts grow at their end, so once the rules are done `restore_key_order` puts the
+// keys of the dicts written to back in ascending UTF-8 order.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <memory_resource>
 #include <string_view>
 
@@ -23,33 +29,46 @@ PyObject* field_key(FieldName name);
 
 class PyDocument {
   public:
-    using Node = PyObject*;
+    struct Slot {
+        PyObject* object;
+        const void* data;     // a string's bytes, an object's first Member, an array's first Slot
+        std::uint32_t count;  // bytes, members or items
+        Json::Kind kind;
+    };
+    struct Member {
+        std::uint64_t head;  // key_head(key)
+        std::string_view key;
+        PyObject* key_object;
+        Slot value;
+    };
+    using Node = const Slot*;
 
-    static PyDocument reader(MemoryResource* mr) { return PyDocument(false, mr); }
-    static PyDocument editor(MemoryResource* mr) { return PyDocument(true, mr); }
+    static PyDocument reader(MemoryResource* arena) { return PyDocument(false, arena); }
+    static PyDocument editor(MemoryResource* arena) { return PyDocument(true, arena); }
 
-    Json::Kind kind(Node n) const;
-    // The dicts read hold exact str keys only, so a lookup never raises.
-    Node find(Node object, FieldName key) const {
-        return PyDict_GetItemWithError(object, field_key(key));
-    }
-    std::string_view text(Node n) const;
-    TextRef text_ref(Node n) const {
-        return {text(n), PyUnicode_CheckExact(n) ? static_cast<Origin>(n) : nullptr};
-    }
-    bool boolean(Node n) const { return n == Py_True; }
-    std::int64_t int_value(Node n) const { return PyLong_AsLongLong(n); }
-    std::uint64_t uint_value(Node n) const { return PyLong_AsUnsignedLongLong(n); }
-    double float_value(Node n) const { return PyFloat_AsDouble(n); }
-    std::size_t size(Node array) const;
-    Node item(Node array, std::size_t i) const;
+    // The root of the indexed payload, or null when it cannot be indexed as it is.
+    Node index(PyObject* payload);
+    // The same for a payload converted in this call, which always indexes.
+    Node index_converted(PyObject* copy);
+    // Converts a plain payload into `copy` (see py_copy.hpp) and indexes the copy, in one pass;
+    // null when the payload is not plain.
+    Node index_copy(PyObject* payload, Ref& copy);
+
+    Json::Kind kind(Node n) const { return n->kind; }
+    Node find(Node object, FieldName key) const;
+    std::string_view text(Node n) const { return {static_cast<const char*>(n->data), n->count}; }
+    TextRef text_ref(Node n) const { return {text(n), n->object}; }
+    bool boolean(Node n) const { return n->object == Py_True; }
+    std::int64_t int_value(Node n) const { return PyLong_AsLongLong(n->object); }
+    std::uint64_t uint_value(Node n) const { return PyLong_AsUnsignedLongLong(n->object); }
+    double float_value(Node n) const { return PyFloat_AsDouble(n->object); }
+    std::size_t size(Node array) const { return array->count; }
+    Node item(Node array, std::size_t i) const { return static_cast<const Slot*>(array->data) + i; }
 
     bool writable() const { return writable_; }
-    void set_bool(Node object, FieldName key, bool b) {
-        set(object, key, Ref::borrow(b ? Py_True : Py_False));
-    }
+    void set_bool(Node object, FieldName key, bool b);
     void set_int(Node object, FieldName key, std::int64_t v);
-    void set_null(Node object, FieldName key) { set(object, key, Ref::borrow(Py_None)); }
+    void set_null(Node object, FieldName key);
     Node set_empty_array(Node object, FieldName key);
     Node set_empty_object(Node object, FieldName key);
     void erase(Node object, FieldName key);
@@ -57,11 +76,22 @@ class PyDocument {
     void restore_key_order();
 
   private:
-    PyDocument(bool writable, MemoryResource* mr) : writable_(writable), grown_(mr) {}
-    PyObject* set(Node object, FieldName key, Ref value);
+    PyDocument(bool writable, MemoryResource* arena)
+        : writable_(writable), arena_(arena), grown_(arena) {}
+    void set(Node object, FieldName key, PyObject* value);
+    Node new_container(PyObject* object, Json::Kind kind);
+    template <bool Copy>
+    Node build(PyObject* payload, Ref* copy);
+    template <class T>
+    T* new_slots(std::size_t n) {
+        T* out = std::pmr::polymorphic_allocator<T>(arena_).allocate(n);
+        std::uninitialized_value_construct_n(out, n);
+        return out;
+    }
 
     bool writable_;
-    std::pmr::vector<PyObject*> grown_;  // dicts a key was added to; held by the document's root
+    MemoryResource* arena_;
+    std::pmr::vector<PyObject*> grown_;  // dicts a key was added to; held by the payload
 };
 
 }  // namespace vorn::py
