@@ -37,20 +37,31 @@ PyObject* field_key(FieldName name) {
     throw std::length_error("field name table is full");
 }
 
+namespace {
+
+// UTF-8 byte order, decided by the keys' first eight bytes where they differ there.
+bool key_less(const PyDocument::Member& a, const PyDocument::Member& b) {
+    if (a.head != b.head) return __builtin_bswap64(a.head) < __builtin_bswap64(b.head);
+    return utf8_less(a.key, b.key);
+}
+
+}  // namespace
+
 template <bool Copy>
 PyDocument::Node PyDocument::build(PyObject* payload, Ref* copy) {
     // Containers are filled from an explicit list; each one's slots are allocated at its full
-    // size before any is filled, so the pointers handed out stay valid. A copy's containers are
-    // made when their slot is, and held here until their parent holds them.
+    // size before any is filled, so the pointers handed out stay valid. A copy's container is made
+    // with its slot and handed straight to its parent (the root to `copy`), so a copy given up
+    // half-way is released whole.
     struct Pending {
         PyObject* source;
         Slot* slot;
         std::size_t depth;
     };
     std::pmr::vector<Pending> pending(arena_);
-    std::pmr::vector<Ref> made(arena_);
+    pending.reserve(8);
     NestingBudget budget;
-    auto fill = [&](PyObject* obj, Slot& slot, std::size_t depth) {
+    auto fill = [&](PyObject* obj, Slot& slot, std::size_t depth, Ref& made) {
         slot.count = 0;
         if (is_plain_container(obj)) {
             if (!budget.reach(depth + 1)) return false;
@@ -58,10 +69,9 @@ PyDocument::Node PyDocument::build(PyObject* payload, Ref* copy) {
             slot.kind = dict ? Json::Kind::Object : Json::Kind::Array;
             slot.object = obj;
             if constexpr (Copy) {
-                made.push_back(
-                    dict ? new_dict()
-                         : Ref::check(PyList_New(static_cast<Py_ssize_t>(item_count(obj)))));
-                slot.object = made.back().get();
+                made = dict ? new_dict()
+                            : Ref::check(PyList_New(static_cast<Py_ssize_t>(item_count(obj))));
+                slot.object = made.get();
             }
             pending.push_back({obj, &slot, depth + 1});
             return true;
@@ -76,7 +86,8 @@ PyDocument::Node PyDocument::build(PyObject* payload, Ref* copy) {
         return true;
     };
     Slot* root = new_slots<Slot>(1);
-    if (!fill(payload, *root, 0)) return nullptr;
+    Ref root_made;
+    if (!fill(payload, *root, 0, root_made)) return nullptr;
     while (!pending.empty()) {
         const Pending p = pending.back();
         pending.pop_back();
@@ -94,14 +105,11 @@ PyDocument::Node PyDocument::build(PyObject* payload, Ref* copy) {
                 members[i].key_object = key;
                 members[i].value.object = value;
             }
-            if constexpr (Copy) {
-                stable_sort_small(members, members + n, [](const Member& a, const Member& b) {
-                    return utf8_less(a.key, b.key);
-                });
-            }
+            if constexpr (Copy) stable_sort_small(members, members + n, key_less);
             for (std::size_t i = 0; i < n; ++i) {
                 Member& m = members[i];
-                if (!fill(m.value.object, m.value, p.depth)) return nullptr;
+                Ref made;
+                if (!fill(m.value.object, m.value, p.depth, made)) return nullptr;
                 if constexpr (Copy) {
                     check_status(PyDict_SetItem(p.slot->object, m.key_object, m.value.object));
                 }
@@ -112,7 +120,8 @@ PyDocument::Node PyDocument::build(PyObject* payload, Ref* copy) {
             const std::size_t n = item_count(p.source);
             Slot* items = new_slots<Slot>(n);
             for (std::size_t i = 0; i < n; ++i) {
-                if (!fill(item_at(p.source, i), items[i], p.depth)) return nullptr;
+                Ref made;
+                if (!fill(item_at(p.source, i), items[i], p.depth, made)) return nullptr;
                 if constexpr (Copy) {
                     PyList_SetItem(p.slot->object, static_cast<Py_ssize_t>(i),
                                    Py_NewRef(items[i].object));
@@ -122,7 +131,7 @@ PyDocument::Node PyDocument::build(PyObject* payload, Ref* copy) {
             p.slot->count = static_cast<std::uint32_t>(n);
         }
     }
-    if constexpr (Copy) *copy = made.empty() ? Ref::borrow(root->object) : made.front();
+    if constexpr (Copy) *copy = root_made ? std::move(root_made) : Ref::borrow(root->object);
     return root;
 }
 

@@ -85,7 +85,7 @@ class PyDocument {
     template <class T>
     T* new_slots(std::size_t n) {
         T* out = std::pmr::polymorphic_allocator<T>(arena_).allocate(n);
-        std::uninitialized_value_construct_n(out, n);
+        std::uninitialized_default_construct_n(out, n);  // every field is written before it is read
         return out;
     }
 
