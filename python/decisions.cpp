@@ -69,11 +69,11 @@ DecisionRegistry construct_registry(const Arguments& args, PyObject*&) {
             static_cast<std::uint32_t>(checked_int("max_pending", args.get<std::int64_t>(0), 1,
                                                    std::numeric_limits<std::uint32_t>::max()));
     }
-    const std::uint64_t seed = args.given(1) && args[1] != Py_None
-                                   ? checked_int("seed", args.get<std::uint64_t>(1), 0,
-                                                 std::numeric_limits<std::uint64_t>::max())
-                                   : random_seed();
-    return DecisionRegistry(seed, max_pending);
+    if (!args.given(1) || args[1] == Py_None) return DecisionRegistry(random_seed(), max_pending);
+    // Read at full width: a negative or oversized seed gets the range message with its value.
+    Ref seed = args.convert(1, [](PyObject* obj) { return Ref::check(PyNumber_Index(obj)); });
+    return DecisionRegistry(
+        checked_int("seed", seed.get(), 0, std::numeric_limits<std::uint64_t>::max()), max_pending);
 }
 
 DecisionRegistry& registry(PyObject* self) {

@@ -107,6 +107,18 @@ std::uint64_t checked_int(std::string_view name, std::int64_t value, std::uint64
     return checked_int(name, static_cast<std::uint64_t>(value), min, max);
 }
 
+std::uint64_t checked_int(std::string_view name, PyObject* index, std::uint64_t min,
+                          std::uint64_t max) {
+    const unsigned long long value = PyLong_AsUnsignedLongLong(index);
+    if (value == static_cast<unsigned long long>(-1) && PyErr_Occurred()) {
+        if (!PyErr_ExceptionMatches(PyExc_OverflowError)) throw_error_already_set();
+        PyErr_Clear();
+        Ref digits = Ref::check(PyObject_Str(index));
+        raise_out_of_range(name, min, max, std::string(utf8_view(digits.get())));
+    }
+    return checked_int(name, static_cast<std::uint64_t>(value), min, max);
+}
+
 std::uint16_t checked_u16(std::string_view name, std::int64_t value) {
     if (value < 0 || value > 65535) {
         std::string m = "`";

@@ -89,6 +89,10 @@ std::uint64_t checked_int(std::string_view name, std::uint64_t value, std::uint6
 // The same for a value read as a signed 64-bit integer; a negative value is out of range.
 std::uint64_t checked_int(std::string_view name, std::int64_t value, std::uint64_t min,
                           std::uint64_t max);
+// The same for an int of any size (the result of the index protocol): a value beyond 64 bits gets
+// the range message with its own digits rather than an OverflowError.
+std::uint64_t checked_int(std::string_view name, PyObject* index, std::uint64_t min,
+                          std::uint64_t max);
 // The same for 0..65535; the value is read as a signed 64-bit integer first.
 std::uint16_t checked_u16(std::string_view name, std::int64_t value);
 

@@ -128,6 +128,9 @@ def bounds(name, low, got):
     return f"`{name}` must be an integer between {low} and 4294967295, got {got}"
 
 
+SEED_BOUNDS = "`seed` must be an integer between 0 and 18446744073709551615, got "
+
+
 @pytest.mark.parametrize("cls,args,kwargs,error,message", [
     (ClaimRegistry, (), {"max_completed": 0}, ValueError, bounds("max_completed", 1, 0)),
     (ClaimRegistry, (), {"max_completed": 2**32}, ValueError, bounds("max_completed", 1, 2**32)),
@@ -141,7 +144,8 @@ def bounds(name, low, got):
     (DecisionRegistry, (), {"max_pending": 0}, ValueError, bounds("max_pending", 1, 0)),
     (DecisionRegistry, (), {"max_pending": 2**32}, ValueError, bounds("max_pending", 1, 2**32)),
     (DecisionRegistry, (), {"max_pending": -1}, ValueError, bounds("max_pending", 1, -1)),
-    (DecisionRegistry, (), {"seed": 2**64}, OverflowError, None),
+    (DecisionRegistry, (), {"seed": -1}, ValueError, SEED_BOUNDS + "-1"),
+    (DecisionRegistry, (), {"seed": 2**64}, ValueError, SEED_BOUNDS + "18446744073709551616"),
     (DecisionRegistry, (), {"seed": "1"}, TypeError, None),
     (DecisionRegistry, (), {"max_pending": 1.5}, TypeError, None),
     (DecisionRegistry, (2,), {}, TypeError, None),  # keyword-only

@@ -1,21 +1,17 @@
-"""TurnLedger and the tool catalogue functions."""
-
-import pytest
+"""The tool catalogue functions and their fixed texts."""
 
 import vorn_sdk_core as core
 
 E = core.TurnEffect
-V = core.TurnVerdict
 
 NO_REPLY_DESCRIPTION = (
-    "End this turn without posting anything to the room.\n\n"
-    "Consider every current input message together, in context. Call this instead of "
-    "vorn_send_message only when the turn as a whole needs no answer from you: the inputs were "
-    "addressed to someone else, are FYIs or acknowledgements, or another participant already "
-    "answered them. An FYI or acknowledgement does not cancel another input's outstanding "
-    "request, and a correction or cancellation is read in context. It ends the whole turn, never "
-    "just one input, and is not called after you have sent a reply. A single reply may address "
-    "several inputs. It is a complete turn, not an error; do not also send a message.")
+    "End this turn without posting anything to the room.\n\nConsider every current input message together, in "
+    "context. Call this instead of vorn_send_message only when the turn as a whole needs no answer from you: the "
+    "inputs were addressed to someone else, are FYIs or acknowledgements, or another participant already answered "
+    "them. An FYI or acknowledgement does not cancel another input's outstanding request, and a correction or "
+    "cancellation is read in context. It ends the whole turn, never just one input, and is not called after you "
+    "have sent a reply. A single reply may address several inputs. It is a complete turn, not an error; do not "
+    "also send a message.")
 
 # The whole catalogue in order, by effect.
 CATALOGUE = (
@@ -23,48 +19,11 @@ CATALOGUE = (
      "list_room_files read_room_file list_tasks get_task get_task_history get_board send_event"),
     (E.Act, "add_participant remove_participant create_chatroom add_contact remove_contact "
      "respond_contact_request store_memory supersede_memory archive_memory create_task update_task set_board"),
-    (E.Reply, "send_message send_room_file"),
-    (E.Decline, "no_reply"),
-)
-NO_REPLY_TOOL = {
-    "name": "vorn_no_reply",
-    "description": NO_REPLY_DESCRIPTION,
-    "parameters": [{
-        "name": "reason",
-        "description": "Short note on why no reply is needed (kept in local logs only)",
-        "required": False,
-    }],
-}
+    (E.Reply, "send_message send_room_file"), (E.Decline, "no_reply"))
+REASON = {"name": "reason", "description": "Short note on why no reply is needed (kept in local logs only)",
+          "required": False}
+NO_REPLY_TOOL = {"name": "vorn_no_reply", "description": NO_REPLY_DESCRIPTION, "parameters": [REASON]}
 MISSING_REPLY = "The agent ended its turn without replying or calling vorn_no_reply, so nothing reached the room.\n"
-
-
-@pytest.mark.parametrize("steps,verdict,reply_settled", [
-    ([], V.MissingReply, False),
-    ([E.Observe, E.Observe], V.MissingReply, False),
-    ([E.Act], V.Complete, False),
-    ([E.Reply], V.Complete, True),
-    ([E.Decline, E.Observe], V.Complete, True),
-    ([E.Act, E.Observe, E.Reply], V.Complete, True),
-    (["settle"], V.Complete, False),
-    (["note_reported", E.Observe], V.Complete, False),
-])
-def test_ledger_verdicts(steps, verdict, reply_settled):
-    ledger = core.TurnLedger()
-    for step in steps:
-        if isinstance(step, str):
-            assert getattr(ledger, step)() is None
-        else:
-            assert ledger.record(step) is None
-    assert ledger.verdict() is verdict
-    assert ledger.reply_settled() is reply_settled
-
-
-@pytest.mark.parametrize("value", ["reply", 2, core.TurnVerdict.Complete, None])
-def test_record_takes_only_turn_effects(value):
-    ledger = core.TurnLedger()
-    with pytest.raises(TypeError, match="effect"):
-        ledger.record(value)
-    assert ledger.verdict() is V.MissingReply
 
 
 def test_tool_catalogue_and_texts():
