@@ -66,6 +66,7 @@ class PyDocument {
     Node item(Node array, std::size_t i) const { return static_cast<const Slot*>(array->data) + i; }
 
     bool writable() const { return writable_; }
+    MemoryResource* arena() const { return arena_; }
     void set_bool(Node object, FieldName key, bool b);
     void set_int(Node object, FieldName key, std::int64_t v);
     void set_null(Node object, FieldName key);
