@@ -1,5 +1,5 @@
-# Shared by scripts/check and scripts/demo: the Debian packages the build and tests need, and one
-# configure-and-build step.
+# Shared by scripts/check, scripts/demo and scripts/bench: the Debian packages the build and tests
+# need, and the configure and build steps.
 set -euo pipefail
 
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -22,11 +22,22 @@ ensure_packages() {
     fi
 }
 
-# build_tree DIR [cmake options...]
-build_tree() {
+# configure_tree DIR [cmake options...]
+configure_tree() {
     local dir=$1
     shift
     cmake -S "$ROOT" -B "$ROOT/$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
         -DPython3_EXECUTABLE="$PYTHON" "$@" >/dev/null
-    cmake --build "$ROOT/$dir" -j"$(nproc)" >/dev/null
+}
+
+# build_tree DIR [cmake options...]: every target.
+build_tree() {
+    configure_tree "$@"
+    cmake --build "$ROOT/$1" -j"$(nproc)" >/dev/null
+}
+
+# build_module DIR [cmake options...]: the extension module alone.
+build_module() {
+    configure_tree "$@"
+    cmake --build "$ROOT/$1" -j"$(nproc)" --target vorn_sdk_core >/dev/null
 }
