@@ -16,11 +16,13 @@ class Mode:
     repeats: int
     sample_s: float  # one repeat of one statement lasts about this long
     store_sizes: tuple
+    store_runs: int  # fresh processes per store size; where the heap lands varies between them
     import_runs: int
 
 
-FULL = Mode(repeats=100, sample_s=0.0005, store_sizes=(10**3, 10**5, 10**6), import_runs=20)
-QUICK = Mode(repeats=5, sample_s=0.0005, store_sizes=(10**3,), import_runs=5)
+FULL = Mode(repeats=100, sample_s=0.0005, store_sizes=(10**3, 10**5, 10**6), store_runs=3,
+            import_runs=20)
+QUICK = Mode(repeats=5, sample_s=0.0005, store_sizes=(10**3,), store_runs=1, import_runs=5)
 
 
 @dataclass(frozen=True)
