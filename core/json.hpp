@@ -93,8 +93,8 @@ class JsonObject {
     ~JsonObject();
 
     MemoryResource* resource() const { return members_.get_allocator().resource(); }
-    std::size_t size() const { return members_.size(); }
-    bool empty() const { return members_.empty(); }
+    std::size_t size() const;
+    bool empty() const;
     const JsonMember* begin() const;
     const JsonMember* end() const;
 
@@ -188,6 +188,14 @@ struct JsonMember {
     Json value;
 };
 
+// Defined once JsonMember is complete: clang instantiates the vector's constexpr members where
+// they are used.
+inline std::size_t JsonObject::size() const {
+    return members_.size();
+}
+inline bool JsonObject::empty() const {
+    return members_.empty();
+}
 inline const JsonMember* JsonObject::begin() const {
     return members_.data();
 }
