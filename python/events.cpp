@@ -35,20 +35,19 @@ Ref validate_event_payload(PyObject*, const Arguments& args) {
     const auto trace_context = args.get<std::optional<std::string_view>>(2);
     const EventType type = event_type_arg(args, trace_context);
     CallArena arena;
-    // The caller gets the converted copy itself, normalized in place once it has been checked.
+    // Checked and normalized in an index of the payload (of its converted copy where it is not
+    // plain); the caller gets the result as new dicts and lists.
     PyDocument doc = PyDocument::editor(arena.resource());
-    Ref payload;
-    PyDocument::Node root = doc.index_copy(args[1], payload);
+    PyDocument::Node root = doc.index(args[1]);
+    Ref copy;
     if (root == nullptr) {
-        payload =
-            args.convert(1, [&](PyObject* obj) { return copy_payload(obj, arena.resource()); });
-        root = doc.index_converted(payload.get());
+        copy = args.convert(1, [&](PyObject* obj) { return copy_payload(obj, arena.resource()); });
+        root = doc.index_converted(copy.get());
     }
     std::optional<std::string> trace;
     if (trace_context) trace.emplace(*trace_context);
     if (auto failure = check_event(type, doc, root, trace)) core_error_to_py(std::move(*failure));
-    doc.restore_key_order();
-    return payload;
+    return doc.emit(root);
 }
 
 }  // namespace

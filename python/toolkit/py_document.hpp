@@ -6,10 +6,9 @@
 // deeper than the conversion allows, is not indexed: convert it first to learn why, and index the
 // converted copy.
 //
-// An editor also normalizes the payload in place (it must own it: a converted copy). Setters write
-// into the dicts themselves; a rule never reads a field it has written, except through the node a
-// setter returns. Dicts grow at their end, so once the rules are done `restore_key_order` puts the
-// keys of the dicts written to back in ascending UTF-8 order.
+// An editor's index keeps each object's members in ascending UTF-8 key order. The rules'
+// normalizations edit the index, never the caller's objects; `emit` then builds the normalized
+// payload as new dicts and lists, keys in order, reusing the caller's leaf objects.
 #pragma once
 
 #include <cstddef>
@@ -24,13 +23,10 @@
 
 namespace vorn::py {
 
-// The interned str of a field name, created once per literal.
-PyObject* field_key(FieldName name);
-
 class PyDocument {
   public:
     struct Slot {
-        PyObject* object;
+        PyObject* object;     // null for a container a rule added
         const void* data;     // a string's bytes, an object's first Member, an array's first Slot
         std::uint32_t count;  // bytes, members or items
         Json::Kind kind;
@@ -38,7 +34,7 @@ class PyDocument {
     struct Member {
         std::uint64_t head;  // key_head(key)
         std::string_view key;
-        PyObject* key_object;
+        PyObject* key_object;  // null for a key a rule added or removed
         Slot value;
     };
     using Node = const Slot*;
@@ -50,9 +46,8 @@ class PyDocument {
     Node index(PyObject* payload);
     // The same for a payload converted in this call, which always indexes.
     Node index_converted(PyObject* copy);
-    // Converts a plain payload into `copy` (see py_copy.hpp) and indexes the copy, in one pass;
-    // null when the payload is not plain.
-    Node index_copy(PyObject* payload, Ref& copy);
+    // An editor's indexed payload, as normalized, in new containers.
+    Ref emit(Node root);
 
     Json::Kind kind(Node n) const { return n->kind; }
     Node find(Node object, FieldName key) const;
@@ -74,15 +69,10 @@ class PyDocument {
     Node set_empty_object(Node object, FieldName key);
     void erase(Node object, FieldName key);
 
-    void restore_key_order();
-
   private:
     PyDocument(bool writable, MemoryResource* arena)
-        : writable_(writable), arena_(arena), grown_(arena) {}
-    void set(Node object, FieldName key, PyObject* value);
-    Node new_container(PyObject* object, Json::Kind kind);
-    template <bool Copy>
-    Node build(PyObject* payload, Ref* copy);
+        : writable_(writable), arena_(arena), made_(arena) {}
+    Slot& set(Node object, FieldName key, Slot value);
     template <class T>
     T* new_slots(std::size_t n) {
         T* out = std::pmr::polymorphic_allocator<T>(arena_).allocate(n);
@@ -92,7 +82,7 @@ class PyDocument {
 
     bool writable_;
     MemoryResource* arena_;
-    std::pmr::vector<PyObject*> grown_;  // dicts a key was added to; held by the payload
+    std::pmr::vector<Ref> made_;  // values the rules wrote, held until emitted
 };
 
 }  // namespace vorn::py
