@@ -203,11 +203,13 @@ std::vector<Participant> participants_from_py(PyObject* items) {
 }
 
 // Whatever goes wrong in the host's provider (it raises, re-enters the roster, returns something
-// other than a str) leaves the trace context absent; it never fails the call.
+// other than a str) leaves the trace context absent; it never fails the call. An interrupt or an
+// exit is no provider failure: swallowing it would leave the host unable to stop.
 std::optional<std::string> provided_trace_context(PyObject* provider) {
     if (!provider) return std::nullopt;
     Ref keep = Ref::borrow(provider);
     Ref result = Ref::steal(PyObject_CallNoArgs(provider));
+    if (!result && !PyErr_ExceptionMatches(PyExc_Exception)) throw_error_already_set();
     std::optional<std::string> out;
     if (result && PyUnicode_Check(result.get())) {
         Py_ssize_t size = 0;
