@@ -8,20 +8,7 @@ same dicts and lists in Python that reuses every leaf object.
 import timeit
 
 import vorn_sdk_core as core
-
-PAYLOAD = {
-    "id": "msg-0001",
-    "chat_room_id": "room-42",
-    "content": "hello @ada, can you look at the failing build?",
-    "message_type": "text",
-    "sender_type": "User",
-    "sender_id": "user-7",
-    "sender_name": "Grace",
-    "inserted_at": "2026-12-06T07:00:00Z",
-    "updated_at": "2026-12-06T07:00:00Z",
-    "metadata": {"mentions": [{"id": "agent-1", "username": "ada", "handle": "ada", "name": "Ada"}]},
-    "attachments": [],
-}
+from samples import MESSAGE as PAYLOAD
 
 
 def structural_copy(value):

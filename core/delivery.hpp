@@ -12,7 +12,9 @@
 #include <string_view>
 #include <unordered_set>
 
+#include "core/enums.hpp"
 #include "core/error.hpp"
+#include "core/events/dispatch.hpp"
 #include "core/json.hpp"
 
 namespace vorn {
@@ -32,20 +34,87 @@ struct EventDecision {
     TextRef sender_type;
 };
 
+CoreError routing_issue(std::string_view path, IssueCode code, std::string message,
+                        const std::optional<std::string>& trace_context);
+
 // The envelope's room id when present and non-empty, else the payload's `key` when it is a
 // non-empty string; otherwise the missing or wrong-type issue under "room_id".
-Result<TextRef> resolve_room_id(const std::optional<TextRef>& envelope_room_id, const Json& payload,
-                                std::string_view key,
-                                const std::optional<std::string>& trace_context);
+template <class D>
+Result<TextRef> resolve_room_id(const std::optional<TextRef>& envelope_room_id, const D& doc,
+                                typename D::Node payload, FieldName key,
+                                const std::optional<std::string>& trace_context) {
+    if (envelope_room_id && !envelope_room_id->text.empty()) return *envelope_room_id;
+    const typename D::Node value =
+        doc.kind(payload) == Json::Kind::Object ? doc.find(payload, key) : typename D::Node{};
+    if (value && doc.kind(value) != Json::Kind::Null) {
+        if (doc.kind(value) != Json::Kind::String) {
+            return routing_issue(
+                "room_id", IssueCode::WrongType,
+                "payload." + std::string(key.text()) + " must be a string to serve as room_id",
+                trace_context);
+        }
+        if (!doc.text(value).empty()) return doc.text_ref(value);
+    }
+    return routing_issue("room_id", IssueCode::Missing,
+                         "room_id is missing from both the envelope and the payload",
+                         trace_context);
+}
+
+// A string field that validation guarantees; anything else reads as empty.
+template <class D>
+TextRef string_field(const D& doc, typename D::Node object, FieldName key) {
+    const typename D::Node value = doc.find(object, key);
+    return is_kind(doc, value, Json::Kind::String) ? doc.text_ref(value) : TextRef{};
+}
 
 // Validates "message_created" payloads (issues come back unchanged); "room_removed" and
 // "room_deleted" resolve the room to clean up; every other name, known or not, is ignored without
-// looking at the payload.
+// looking at the payload. The payload is only read.
+template <class D>
 Result<EventDecision> evaluate_delivery_event(TextRef event_type,
                                               const std::optional<TextRef>& envelope_room_id,
-                                              const Json& payload, std::string_view agent_id,
-                                              const std::optional<std::string>& trace_context,
-                                              MemoryResource* scratch);
+                                              D& doc, typename D::Node payload,
+                                              std::string_view agent_id,
+                                              const std::optional<std::string>& trace_context) {
+    EventDecision d{};
+    switch (parse_enum<EventType>(event_type.text).value_or(EventType::EventCreated)) {
+        case EventType::RoomRemoved:
+        case EventType::RoomDeleted: {
+            Result<TextRef> room =
+                resolve_room_id(envelope_room_id, doc, payload, "id", trace_context);
+            if (!room) return std::move(room.error());
+            d.kind = EventDecision::Kind::Cleanup;
+            d.room_id = room.value();
+            return d;
+        }
+        case EventType::MessageCreated:
+            break;
+        default:
+            d.kind = EventDecision::Kind::Ignored;
+            d.event_type = event_type;
+            return d;
+    }
+    if (auto failure = check_event(EventType::MessageCreated, doc, payload, trace_context)) {
+        return std::move(*failure);
+    }
+    // The checked fields are never rewritten by normalization, so the payload reads as the
+    // normalized one would.
+    d.message_id = string_field(doc, payload, "id");
+    if (d.message_id.text.empty()) {
+        return routing_issue("id", IssueCode::Missing, "id must be a non-empty string",
+                             trace_context);
+    }
+    Result<TextRef> room =
+        resolve_room_id(envelope_room_id, doc, payload, "chat_room_id", trace_context);
+    if (!room) return std::move(room.error());
+    d.room_id = room.value();
+    d.sender_id = string_field(doc, payload, "sender_id");
+    d.sender_type = string_field(doc, payload, "sender_type");
+    d.kind = is_self_echo(d.sender_id.text, d.sender_type.text, agent_id)
+                 ? EventDecision::Kind::SkipSelf
+                 : EventDecision::Kind::Invocation;
+    return d;
+}
 
 struct DrainCandidate {
     TextRef id;

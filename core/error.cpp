@@ -1,8 +1,5 @@
 #include "core/error.hpp"
 
-#include <cmath>
-#include <limits>
-
 namespace vorn {
 
 namespace {
@@ -15,30 +12,6 @@ void append_quoted(std::string& out, std::string_view text) {
         out += c;
     }
     out += '"';
-}
-
-bool is_null_or_absent(const Json* value) {
-    return value == nullptr || value->is_null();
-}
-
-// -2^63 and 2^63 are exact doubles; anything whole in [-2^63, 2^63) converts without overflow.
-constexpr double kTwoPow63 = 9223372036854775808.0;
-
-Json whole_number_or_null(const Json& value) {
-    if (const auto* i = value.if_int()) return Json::integer(*i);
-    if (const auto* u = value.if_uint()) {
-        if (*u <= static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max())) {
-            return Json::integer(static_cast<std::int64_t>(*u));
-        }
-        return Json::null();
-    }
-    if (const auto* d = value.if_float()) {
-        // NaN fails every comparison, infinities the range, so only finite whole values pass.
-        if (*d >= -kTwoPow63 && *d < kTwoPow63 && std::trunc(*d) == *d) {
-            return Json::integer(static_cast<std::int64_t>(*d));
-        }
-    }
-    return Json::null();
 }
 
 }  // namespace
@@ -119,41 +92,10 @@ CoreError Validation::into_error(std::optional<std::string> trace_context) && {
     return CoreError{std::move(issues_), std::move(trace_context)};
 }
 
-void require_string(const JsonObject& object, std::string_view key, Validation& v) {
-    const Json* value = object.find(key);
-    if (value == nullptr) {
-        v.missing(key);
-    } else if (value->if_string() == nullptr) {
-        v.wrong_type(key, "string");
-    }
-}
-
-void require_nullable_string(const JsonObject& object, std::string_view key, Validation& v) {
-    const Json* value = object.find(key);
-    if (value == nullptr) {
-        v.missing(key);
-    } else if (!value->is_null() && value->if_string() == nullptr) {
-        v.wrong_type(key, "string");
-    }
-}
-
-void require_closed_string(const JsonObject& object, std::string_view key,
-                           std::initializer_list<std::string_view> allowed, Validation& v) {
-    const Json* value = object.find(key);
-    if (value == nullptr) {
-        v.missing(key);
-        return;
-    }
-    const JsonString* s = value->if_string();
-    if (s == nullptr) {
-        v.wrong_type(key, "string");
-        return;
-    }
-    for (const std::string_view candidate : allowed) {
-        if (s->text() == candidate) return;
-    }
+void Validation::not_one_of(std::string_view path,
+                            std::initializer_list<std::string_view> allowed) {
     std::string message = "`";
-    message += key;
+    message += path;
     message += "` must be one of: ";
     bool first = true;
     for (const std::string_view candidate : allowed) {
@@ -161,47 +103,7 @@ void require_closed_string(const JsonObject& object, std::string_view key,
         message += candidate;
         first = false;
     }
-    v.push(key, IssueCode::InvalidValue, std::move(message));
-}
-
-void optional_string_null_as_absent(const JsonObject& object, std::string_view key,
-                                    JsonObject& target, Validation& v) {
-    const Json* value = object.find(key);
-    if (value == nullptr || value->if_string() != nullptr) return;
-    if (value->is_null()) {
-        target.erase(key);
-    } else {
-        v.wrong_type(key, "string");
-    }
-}
-
-void normalize_retryable(const JsonObject& source, JsonObject& target) {
-    const Json* value = source.find("retryable");
-    const bool* flag = value != nullptr ? value->if_bool() : nullptr;
-    target.set("retryable", Json::boolean(flag != nullptr && *flag));
-}
-
-void normalize_retry_after(const JsonObject& source, JsonObject& target) {
-    const Json* value = source.find("retry_after");
-    if (value == nullptr) return;
-    target.set("retry_after", whole_number_or_null(*value));
-}
-
-void normalize_remote_alias(const JsonObject& source, JsonObject& target, Validation& v) {
-    const Json* remote = source.find("is_remote");
-    const Json* external = source.find("is_external");
-    const bool* remote_flag = remote != nullptr ? remote->if_bool() : nullptr;
-    const bool* external_flag = external != nullptr ? external->if_bool() : nullptr;
-    if (!is_null_or_absent(remote) && remote_flag == nullptr) v.wrong_type("is_remote", "boolean");
-    if (!is_null_or_absent(external) && external_flag == nullptr) {
-        v.wrong_type("is_external", "boolean");
-    }
-    // Both given: each keeps its own value, even when they disagree.
-    if (external_flag != nullptr) {
-        if (remote_flag == nullptr) target.set("is_remote", Json::boolean(*external_flag));
-    } else if (remote_flag != nullptr) {
-        target.set("is_external", Json::boolean(*remote_flag));
-    }
+    push(path, IssueCode::InvalidValue, std::move(message));
 }
 
 }  // namespace vorn

@@ -1,7 +1,5 @@
 // The one shape in which the core reports rejected input: issues (path, code, message) collected by
-// a `Validation`, handed back as a `CoreError` with the caller's trace context. Also the field
-// checks and normalizations that the event validators share. Checks never stop early: each appends
-// its issues and returns, so a payload reports every fault in check order.
+// a `Validation`, handed back as a `CoreError` with the caller's trace context.
 #pragma once
 
 #include <cstdint>
@@ -64,6 +62,8 @@ class Validation {
     void wrong_type(std::string_view path, std::string_view expected);
     // "required field `{path}` is missing"
     void missing(std::string_view path);
+    // "`{path}` must be one of: {allowed, comma separated}"
+    void not_one_of(std::string_view path, std::initializer_list<std::string_view> allowed);
 
     bool ok() const { return issues_.empty(); }
     const std::vector<Issue>& issues() const { return issues_; }
@@ -72,19 +72,5 @@ class Validation {
   private:
     std::vector<Issue> issues_;
 };
-
-// Field checks on `object`; `key` is both the field looked up and the issue path.
-void require_string(const JsonObject& object, std::string_view key, Validation& v);
-void require_nullable_string(const JsonObject& object, std::string_view key, Validation& v);
-void require_closed_string(const JsonObject& object, std::string_view key,
-                           std::initializer_list<std::string_view> allowed, Validation& v);
-// Present null is removed from `target`; any other non-string is a wrong type.
-void optional_string_null_as_absent(const JsonObject& object, std::string_view key,
-                                    JsonObject& target, Validation& v);
-
-// Normalizations: read `source`, write `target` (which already holds the copied fields).
-void normalize_retryable(const JsonObject& source, JsonObject& target);
-void normalize_retry_after(const JsonObject& source, JsonObject& target);
-void normalize_remote_alias(const JsonObject& source, JsonObject& target, Validation& v);
 
 }  // namespace vorn

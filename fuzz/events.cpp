@@ -6,6 +6,7 @@
 
 #include "core/delivery.hpp"
 #include "core/events/dispatch.hpp"
+#include "core/json_document.hpp"
 #include "fuzz/driver.hpp"
 #include "fuzz/json_reader.hpp"
 
@@ -59,8 +60,7 @@ void check_failure(const CoreError& error, const Json& payload) {
 void check_validation(EventType type, const Json& payload) {
     Result<Json> copied = validate_event_payload(type, payload, kTrace);
     Result<Json> in_place = validate_event_payload(type, Json(payload), kTrace);
-    const std::optional<CoreError> checked =
-        check_event_payload(type, payload, kTrace, std::pmr::get_default_resource());
+    const std::optional<CoreError> checked = check_event_payload(type, payload, kTrace);
     require(copied.ok() == in_place.ok() && copied.ok() == !checked, "entry points agree");
     if (!copied) {
         check_failure(copied.error(), payload);
@@ -93,8 +93,9 @@ void check_validation(EventType type, const Json& payload) {
 
 void check_routing(EventType type, std::string_view name, const Json& payload,
                    const std::optional<TextRef>& envelope, std::string_view agent) {
-    Result<EventDecision> routed = evaluate_delivery_event(
-        TextRef{name}, envelope, payload, agent, kTrace, std::pmr::get_default_resource());
+    JsonDocument reader = JsonDocument::reader();
+    Result<EventDecision> routed =
+        evaluate_delivery_event(TextRef{name}, envelope, reader, &payload, agent, kTrace);
     using Kind = EventDecision::Kind;
     const bool cleanup = type == EventType::RoomRemoved || type == EventType::RoomDeleted;
     if (name != enum_text(type) || (type != EventType::MessageCreated && !cleanup)) {

@@ -5,6 +5,8 @@
 #include "python/toolkit/callable.hpp"
 #include "python/toolkit/json_convert.hpp"
 #include "python/toolkit/keys.hpp"
+#include "python/toolkit/py_copy.hpp"
+#include "python/toolkit/py_document.hpp"
 #include "python/toolkit/values.hpp"
 
 namespace vorn::py {
@@ -122,47 +124,52 @@ Ref next_message_to_py(const NextMessageDecision& d) {
     return none();
 }
 
+// Every value must have a JSON form, as if it were converted; a plain payload is then read as it
+// is, anything else through its converted copy, held by `copy`.
+PyDocument::Node read_payload(PyDocument& doc, const Arguments& args, std::size_t i, Ref& copy) {
+    if (const PyDocument::Node plain = doc.index(args[i])) return plain;
+    copy = args.convert(i, [&](PyObject* obj) { return copy_payload(obj, doc.arena()); });
+    return doc.index_converted(copy.get());
+}
+
 Ref evaluate_delivery_event(PyObject*, const Arguments& args) {
     const auto event_type = args.get<TextRef>(0);
     const auto room_id = args.get<std::optional<TextRef>>(1);
     CallArena arena;
-    PyToJson reader(arena.resource(), true);
-    const Json payload = args.convert(2, [&](PyObject* obj) { return reader.convert(obj); });
+    PyDocument doc = PyDocument::reader(arena.resource());
+    Ref copy;
+    const PyDocument::Node payload = read_payload(doc, args, 2, copy);
     const auto agent_id = args.get<std::string_view>(3);
     const auto trace = args.get<std::optional<std::string_view>>(4);
     const std::optional<std::string> trace_context =
         trace ? std::optional<std::string>(*trace) : std::nullopt;
-    Result<EventDecision> result = vorn::evaluate_delivery_event(
-        event_type, room_id, payload, agent_id, trace_context, arena.resource());
+    Result<EventDecision> result =
+        vorn::evaluate_delivery_event(event_type, room_id, doc, payload, agent_id, trace_context);
     if (!result) core_error_to_py(std::move(result.error()));
     return result_of([&] { return event_decision_to_py(result.value()); });
 }
 
 // "id", "sender_id", "sender_type" must be strings; the first that is not is reported.
-DrainCandidate drain_candidate(const Json& value) {
-    const JsonObject* object = value.if_object();
-    const JsonString* fields[3] = {};
-    const std::string_view names[3] = {"id", "sender_id", "sender_type"};
+DrainCandidate drain_candidate(const PyDocument& doc, PyDocument::Node candidate) {
+    const FieldName names[3] = {"id", "sender_id", "sender_type"};
+    PyDocument::Node fields[3] = {};
     for (std::size_t i = 0; i < 3; ++i) {
-        const Json* field = object != nullptr ? object->find(names[i]) : nullptr;
-        fields[i] = field != nullptr ? field->if_string() : nullptr;
-        if (fields[i] == nullptr) {
-            raise_type_error("candidate." + std::string(names[i]) + " must be a string");
+        fields[i] =
+            doc.kind(candidate) == Json::Kind::Object ? doc.find(candidate, names[i]) : nullptr;
+        if (fields[i] == nullptr || doc.kind(fields[i]) != Json::Kind::String) {
+            raise_type_error("candidate." + std::string(names[i].text()) + " must be a string");
         }
     }
-    return {TextRef::of(*fields[0]), fields[1]->text(), fields[2]->text()};
+    return {doc.text_ref(fields[0]), doc.text(fields[1]), doc.text(fields[2])};
 }
 
 Ref evaluate_drain_candidate(PyObject*, const Arguments& args) {
     const auto agent_id = args.get<std::string_view>(2);
     CallArena arena;
-    PyToJson reader(arena.resource(), true);
+    PyDocument doc = PyDocument::reader(arena.resource());
+    Ref copy;
     std::optional<DrainCandidate> candidate;
-    Json candidate_json;
-    if (args[0] != Py_None) {
-        candidate_json = args.convert(0, [&](PyObject* obj) { return reader.convert(obj); });
-        candidate = drain_candidate(candidate_json);
-    }
+    if (args[0] != Py_None) candidate = drain_candidate(doc, read_payload(doc, args, 0, copy));
     PyObject* seen = args[1];
     if (PyUnicode_Check(seen)) raise_type_error("`seen_ids` must be an iterable of str, not a str");
     Ref iter = Ref::check(PyObject_GetIter(seen));

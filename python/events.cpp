@@ -4,6 +4,8 @@
 #include "python/exports.hpp"
 #include "python/toolkit/callable.hpp"
 #include "python/toolkit/json_convert.hpp"
+#include "python/toolkit/py_copy.hpp"
+#include "python/toolkit/py_document.hpp"
 
 namespace vorn::py {
 
@@ -33,13 +35,19 @@ Ref validate_event_payload(PyObject*, const Arguments& args) {
     const auto trace_context = args.get<std::optional<std::string_view>>(2);
     const EventType type = event_type_arg(args, trace_context);
     CallArena arena;
-    PyToJson reader(arena.resource(), true);
-    Json payload = args.convert(1, [&](PyObject* obj) { return reader.convert(obj); });
+    // Checked and normalized in an index of the payload (of its converted copy where it is not
+    // plain); the caller gets the result as new dicts and lists.
+    PyDocument doc = PyDocument::editor(arena.resource());
+    PyDocument::Node root = doc.index(args[1]);
+    Ref copy;
+    if (root == nullptr) {
+        copy = args.convert(1, [&](PyObject* obj) { return copy_payload(obj, arena.resource()); });
+        root = doc.index_converted(copy.get());
+    }
     std::optional<std::string> trace;
     if (trace_context) trace.emplace(*trace_context);
-    Result<Json> result = validate_event_payload(type, std::move(payload), std::move(trace));
-    if (!result) core_error_to_py(std::move(result.error()));
-    return json_to_py(result.value());
+    if (auto failure = check_event(type, doc, root, trace)) core_error_to_py(std::move(*failure));
+    return doc.emit(root);
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
-# Shared by scripts/check, scripts/demo and scripts/fuzz: the Debian packages the build and tests
-# need, one configure-and-build step, and the fuzz step (build, replay saved crashes, fuzz).
+# Shared by scripts/check, scripts/demo, scripts/fuzz and scripts/bench: the Debian packages the
+# build and tests need, the configure and build steps, and the fuzz step (build, replay saved
+# crashes, fuzz).
 set -euo pipefail
 
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -25,13 +26,24 @@ ensure_packages() {
     fi
 }
 
-# build_tree DIR [cmake options...]
-build_tree() {
+# configure_tree DIR [cmake options...]
+configure_tree() {
     local dir=$1
     shift
     cmake -S "$ROOT" -B "$ROOT/$dir" --no-warn-unused-cli -DCMAKE_BUILD_TYPE=RelWithDebInfo \
         -DPython3_EXECUTABLE="$PYTHON" "$@" >/dev/null
-    cmake --build "$ROOT/$dir" -j"$(nproc)" >/dev/null
+}
+
+# build_tree DIR [cmake options...]: every target.
+build_tree() {
+    configure_tree "$@"
+    cmake --build "$ROOT/$1" -j"$(nproc)" >/dev/null
+}
+
+# build_module DIR [cmake options...]: the extension module alone.
+build_module() {
+    configure_tree "$@"
+    cmake --build "$ROOT/$1" -j"$(nproc)" --target vorn_sdk_core >/dev/null
 }
 
 FUZZ_DIR=build-fuzz

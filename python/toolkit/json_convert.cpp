@@ -45,12 +45,12 @@ Json PyToJson::leaf(PyObject* obj, Shape shape) {
     }
 }
 
-PyToJson::Builder PyToJson::begin(bool object, std::size_t hint) {
-    Builder out{JsonArray(mr_), JsonObject(mr_), object};
-    if (object) {
-        out.object.reserve(hint);
+PyToJson::Builder PyToJson::begin(const Parts& parts) {
+    Builder out{JsonArray(mr_), JsonObject(mr_), parts.is_object()};
+    if (out.is_object) {
+        out.object.reserve(parts.size_hint());
     } else {
-        out.array.reserve(hint);
+        out.array.reserve(parts.size_hint());
     }
     return out;
 }
@@ -63,9 +63,9 @@ void PyToJson::add(Builder& out, PyObject* key, Json&& value) {
     }
 }
 
-Json PyToJson::end(Builder& out, bool keys_sorted) {
+Json PyToJson::end(Builder& out, const Parts& parts) {
     if (!out.is_object) return Json::array(std::move(out.array));
-    if (!keys_sorted) out.object.finish();
+    if (!parts.keys_sorted()) out.object.finish();
     return Json::object(std::move(out.object));
 }
 

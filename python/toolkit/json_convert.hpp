@@ -47,10 +47,11 @@ class PyToJson {
         JsonObject object;
         bool is_object;
     };
+    Shape shape(PyObject* obj) { return shape_of(obj); }
     Json leaf(PyObject* obj, Shape shape);
-    Builder begin(bool object, std::size_t hint);
+    Builder begin(const Parts& parts);
     void add(Builder& out, PyObject* key, Json&& value);
-    Json end(Builder& out, bool keys_sorted);
+    Json end(Builder& out, const Parts& parts);
 
   private:
     JsonString string_of(PyObject* obj);

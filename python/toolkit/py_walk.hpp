@@ -7,10 +7,11 @@
 // code reports (`__len__`) never sizes anything: containers are read until they run out.
 //
 // A sink provides:
+//   Shape shape(PyObject*)                        usually `shape_of`; a sink may refuse more
 //   Value leaf(PyObject*, Shape)                  null, boolean, number or string
-//   Builder begin(bool object, size_t hint)       an empty array or object; `hint` parts expected
+//   Builder begin(const Parts&)                   an empty array or object for those parts
 //   void add(Builder&, PyObject* key, Value)      key is null for arrays
-//   Value end(Builder&, bool keys_sorted)         keys_sorted: added in ascending order, unique
+//   Value end(Builder&, const Parts&)
 #pragma once
 
 #include <cstddef>
@@ -129,7 +130,7 @@ typename Sink::Value walk(Sink& sink, PyObject* root, MemoryResource* mr) {
         Parts parts;
         typename Sink::Builder out;
     };
-    const Shape root_shape = shape_of(root);
+    const Shape root_shape = sink.shape(root);
     if (!is_container(root_shape)) return sink.leaf(root, root_shape);
     std::pmr::vector<Frame> stack(mr);
     stack.reserve(8);
@@ -137,7 +138,7 @@ typename Sink::Value walk(Sink& sink, PyObject* root, MemoryResource* mr) {
     auto open = [&](PyObject* container, Shape shape) {
         levels.enter(stack.size());
         Parts parts(container, shape, mr);
-        auto out = sink.begin(parts.is_object(), parts.size_hint());
+        auto out = sink.begin(parts);
         stack.push_back(Frame{std::move(parts), std::move(out)});
     };
     open(root, root_shape);
@@ -146,7 +147,7 @@ typename Sink::Value walk(Sink& sink, PyObject* root, MemoryResource* mr) {
         Frame& top = stack.back();
         PyObject* item = nullptr;
         if (top.parts.next(key, item)) {
-            const Shape shape = shape_of(item);
+            const Shape shape = sink.shape(item);
             if (is_container(shape)) {
                 open(item, shape);
             } else {
@@ -154,7 +155,7 @@ typename Sink::Value walk(Sink& sink, PyObject* root, MemoryResource* mr) {
             }
             continue;
         }
-        auto done = sink.end(top.out, top.parts.keys_sorted());
+        auto done = sink.end(top.out, top.parts);
         stack.pop_back();
         levels.leave();
         if (stack.empty()) return done;

@@ -5,6 +5,8 @@
 #include <limits>
 #include <vector>
 
+#include "core/events/checks.hpp"
+#include "core/json_document.hpp"
 #include "tests/core/json_builders.hpp"
 
 namespace vorn {
@@ -60,7 +62,8 @@ TEST(NormalizeRetryAfter, EdgeValues) {
     for (const auto& [value, expected] : table) {
         const Json source = obj({{"retry_after", value}});
         Json target = source;
-        normalize_retry_after(*source.if_object(), *target.if_object());
+        JsonDocument doc = JsonDocument::editor();
+        normalize_retry_after(doc, &target);
         SCOPED_TRACE(testing::PrintToString(source));
         const Json& written = *target.if_object()->find("retry_after");
         EXPECT_EQ(written.kind(), expected.kind());
@@ -81,7 +84,8 @@ TEST(NormalizeRemoteAlias, NullIsFilledFromTheOtherFlag) {
         const Json source = edit(obj(), {{"is_remote", in.first}, {"is_external", in.second}});
         Json target = source;
         Validation v;
-        normalize_remote_alias(*source.if_object(), *target.if_object(), v);
+        JsonDocument doc = JsonDocument::editor();
+        normalize_remote_alias(doc, &target, v);
         EXPECT_EQ(target, edit(obj(), {{"is_remote", out.first}, {"is_external", out.second}}))
             << testing::PrintToString(source);
         EXPECT_TRUE(v.ok());
