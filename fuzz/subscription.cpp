@@ -2,6 +2,7 @@
 // one table of transitions (the state a call needs, the state it leads to, whether it must carry
 // the key's current ticket or takes a new one); the harness holds each key's current ticket. A
 // call is accepted exactly when the table allows it; a refused one must change nothing at all.
+#include <algorithm>
 #include <map>
 
 #include "core/runtime/subscription.hpp"
@@ -47,13 +48,14 @@ struct Tracker {
         return topic ? static_cast<S>(tracker.agent_topic_status(key))
                      : static_cast<S>(tracker.room_status(key));
     }
-    const SubscriptionFamily::Established& established(bool topic) const {
+    SubscriptionFamily::Established established(bool topic) const {
         return topic ? tracker.joined_agent_topics() : tracker.subscribed_rooms();
     }
     auto snapshot() const {
-        std::vector<std::pair<std::string, Ticket>> out(established(false).begin(),
-                                                        established(false).end());
-        out.insert(out.end(), established(true).begin(), established(true).end());
+        std::vector<std::pair<std::string, Ticket>> out;
+        for (const bool topic : {false, true}) {
+            for (const auto& [key, ticket] : established(topic)) out.emplace_back(key, ticket);
+        }
         for (const bool topic : {false, true}) {
             for (const std::string_view key : kKeys)
                 out.emplace_back(key, static_cast<Ticket>(status(topic, key)));
@@ -130,9 +132,11 @@ struct Tracker {
                                 (topic ? tracker.is_agent_topic_claim_current(key, it->second)
                                        : tracker.is_room_claim_current(key, it->second)),
                         "only a pending key's ticket is a current claim");
-                const auto e = established(topic).find(key);
-                require((e != established(topic).end()) == (s == S::Established) &&
-                            (e == established(topic).end() || e->second == it->second),
+                const auto listed = established(topic);
+                const auto e = std::find_if(listed.begin(), listed.end(),
+                                            [&](const auto& entry) { return entry.first == key; });
+                require((e != listed.end()) == (s == S::Established) &&
+                            (e == listed.end() || e->second == it->second),
                         "rejoin candidates carry their join tickets");
             }
         }
@@ -161,7 +165,7 @@ void transition(Tracker& t, ByteReader& in) {
     } else if (tr.to != S::Established) {
         t.held[{topic, key}] = t.tickets.handed_out().back();
     } else {
-        require(t.established(topic).newest()->first == key, "the newest join is listed last");
+        require(t.established(topic).back().first == key, "the newest join is listed last");
     }
 }
 

@@ -47,18 +47,18 @@ constexpr Impl shared = &call<SharedAccess, Method>;
 template <auto Method>
 constexpr Impl exclusive = &call<ExclusiveAccess, Method>;
 
-using EstablishedOf = const SubscriptionFamily::Established& (Tracker::*)() const;
+using EstablishedOf = SubscriptionFamily::Established (Tracker::*)() const;
 
-Ref key_and_ticket(const std::string& key, SubscriptionTicket ticket) {
+Ref key_and_ticket(std::string_view key, SubscriptionTicket ticket) {
     return make_pair(make_str(key), make_uint(ticket));
 }
 
-Ref key_only(const std::string& key, SubscriptionTicket) {
+Ref key_only(std::string_view key, SubscriptionTicket) {
     return make_str(key);
 }
 
 // One item per established entry, oldest first.
-template <EstablishedOf Established, Ref (*Item)(const std::string&, SubscriptionTicket)>
+template <EstablishedOf Established, Ref (*Item)(std::string_view, SubscriptionTicket)>
 Ref established_list(PyObject* self, const Arguments&) {
     auto& obj = instance<Tracker>(self);
     SharedAccess access(obj.flag);
