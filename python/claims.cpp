@@ -57,11 +57,24 @@ RetryTracker construct_tracker(const Arguments& args, PyObject*&) {
     return RetryTracker(max_retries, max_tracked);
 }
 
+// The answers of a message's first attempts are created once and handed out again: tuples are
+// immutable, and few messages get further.
+Ref attempt_outcome(const AttemptOutcome& outcome) {
+    constexpr std::uint32_t kShared = 8;
+    if (outcome.attempts >= kShared) {
+        return make_pair(make_uint(outcome.attempts), make_bool(outcome.exhausted));
+    }
+    static PyObject* shared[kShared][2] = {};
+    PyObject*& answer = shared[outcome.attempts][outcome.exhausted ? 1 : 0];
+    if (!answer)
+        answer = make_pair(make_uint(outcome.attempts), make_bool(outcome.exhausted)).release();
+    return Ref::borrow(answer);
+}
+
 Ref record_attempt(PyObject* self, const Arguments& args) {
     auto& obj = instance<RetryTracker>(self);
     ExclusiveAccess access(obj.flag);
-    const AttemptOutcome outcome = obj.value->record_attempt(args.get<HashedText>(0));
-    return make_pair(make_uint(outcome.attempts), make_bool(outcome.exhausted));
+    return attempt_outcome(obj.value->record_attempt(args.get<HashedText>(0)));
 }
 
 // A tracker method that changes the id's state and returns nothing.

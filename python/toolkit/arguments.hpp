@@ -2,6 +2,7 @@
 // CPython's own, and converting each parameter with the "while processing" note on failure.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <optional>
 #include <vector>
@@ -13,8 +14,18 @@ namespace vorn::py {
 
 class Arguments {
   public:
-    // Raises TypeError (and throws PyErrorAlreadySet) for a count or keyword error.
-    Arguments(const Signature& sig, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames);
+    // Raises TypeError (and throws PyErrorAlreadySet) for a count or keyword error. `sig` must
+    // outlive the parsed arguments.
+    Arguments(const Signature& sig, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames)
+        : sig_(sig) {
+        // The common call, every parameter given by position, needs no checks.
+        const auto n = static_cast<std::size_t>(nargs);
+        if (!kwnames && n == sig.params.size() && (n == 0 || !sig.params[n - 1].keyword_only)) {
+            std::copy_n(args, n, values_.begin());
+            return;
+        }
+        parse(args, nargs, kwnames);
+    }
     // The same from a constructor's argument tuple and keyword dict (either may be NULL).
     Arguments(const Signature& sig, PyObject* args, PyObject* kwargs);
 
@@ -51,12 +62,14 @@ class Arguments {
     }
 
   private:
+    void parse(PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames);
     void bind_positional(Py_ssize_t nargs);
     void bind_keyword(PyObject* key, PyObject* value);
     void check_required() const;
 
-    Signature sig_;
-    std::array<PyObject*, kMaxParams> values_{};
+    const Signature& sig_;
+    // Only the signature's parameters are ever read, and every parse sets all of them.
+    std::array<PyObject*, kMaxParams> values_;
     std::vector<Keyword> collected_;
 };
 
