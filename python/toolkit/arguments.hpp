@@ -18,10 +18,11 @@ class Arguments {
     // outlive the parsed arguments.
     Arguments(const Signature& sig, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames)
         : sig_(sig) {
-        // The common call, every parameter given by position, needs no checks.
+        // The common call, given only by position and every required parameter, needs no checks.
         const auto n = static_cast<std::size_t>(nargs);
-        if (!kwnames && n == sig.params.size() && (n == 0 || !sig.params[n - 1].keyword_only)) {
+        if (!kwnames && n >= sig.min_positional && n <= sig.positional) {
             std::copy_n(args, n, values_.begin());
+            std::fill(values_.begin() + nargs, values_.begin() + sig.params.size(), nullptr);
             return;
         }
         parse(args, nargs, kwnames);
