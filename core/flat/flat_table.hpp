@@ -1,5 +1,5 @@
 // The keyed store behind every per-message and per-room collection: an open-addressing flat set of
-// 8-byte entries (a slot number and the key's 32-bit hash) over a vector of slots, each holding
+// 8-byte entries (a slot number and the key's 32-bit hash) over blocks of slots, each holding
 // where its key's bytes lie in the table's arena, the key's scope and the value. A slot keeps its
 // number for as long as its key is stored, so values link to each other by number (see
 // index_list.hpp); erased slots are reused. A key is bytes plus a 32-bit scope, so a table can
@@ -10,11 +10,11 @@
 #include <boost/unordered/unordered_flat_set.hpp>
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <limits>
 #include <new>
 #include <string_view>
 #include <utility>
-#include <vector>
 
 #include "core/flat/hash.hpp"
 #include "core/flat/index_list.hpp"
@@ -109,7 +109,7 @@ class FlatTable {
 
     void clear() {
         set_.clear();
-        std::vector<Slot>().swap(slots_);
+        std::deque<Slot>().swap(slots_);
         free_ = kNoSlot;
         arena_.clear();
     }
@@ -208,7 +208,8 @@ class FlatTable {
     }
 
     boost::unordered_flat_set<Entry, EntryHash, EntryEqual> set_;
-    std::vector<Slot> slots_;
+    // Blocks, not one array: growing never copies the slots nor leaves a freed array behind.
+    std::deque<Slot> slots_;
     SlotIndex free_ = kNoSlot;
     KeyArena arena_;
 };

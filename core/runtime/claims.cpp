@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <utility>
 
 namespace vorn {
 
@@ -56,24 +57,67 @@ void ClaimRegistry::forget_if_unused(SlotIndex message) {
     if (--rooms_[room].messages == 0) rooms_.erase(room);
 }
 
+const ClaimRegistry::Active* ClaimRegistry::active_of(const Located& at) const {
+    if (at.message == kNoSlot) return nullptr;
+    const std::uint32_t record = messages_[at.message].active;
+    return record == kNoRecord ? nullptr : &active_[record];
+}
+
+ClaimRegistry::Active* ClaimRegistry::active_of(const Located& at) {
+    return const_cast<Active*>(std::as_const(*this).active_of(at));
+}
+
+ClaimRegistry::Active& ClaimRegistry::activate(const Located& at) {
+    if (Active* active = active_of(at)) return *active;
+    std::uint32_t record = free_active_;
+    if (record == kNoRecord) {
+        try {
+            active_.emplace_back();
+        } catch (...) {
+            forget_if_unused(at);
+            throw;
+        }
+        record = static_cast<std::uint32_t>(active_.size() - 1);
+    } else {
+        free_active_ = active_[record].inflight_order.next;
+        active_[record] = Active{};
+    }
+    active_[record].message = at.message;
+    messages_[at.message].active = record;
+    return active_[record];
+}
+
+void ClaimRegistry::settle(const Located& at) {
+    const std::uint32_t record = messages_[at.message].active;
+    if (record != kNoRecord && active_[record].holds_nothing()) {
+        active_[record] = Active{};
+        active_[record].inflight_order.next = free_active_;
+        free_active_ = record;
+        messages_[at.message].active = kNoRecord;
+    }
+    forget_if_unused(at);
+}
+
 void ClaimRegistry::claim(const Located& at) {
-    messages_[at.message].inflight = true;
-    rooms_[at.room].inflight.push_back(at.message, inflight_links());
+    Active& active = activate(at);
+    active.inflight = true;
+    rooms_[at.room].inflight.push_back(messages_[at.message].active, inflight_links());
 }
 
 bool ClaimRegistry::try_claim(const HashedText& room_id, const HashedText& message_id) {
     const Located at = obtain(room_id, message_id, locate(room_id, message_id));
-    if (messages_[at.message].inflight) return false;
+    if (const Active* active = active_of(at); active && active->inflight) return false;
     claim(at);
     return true;
 }
 
 void ClaimRegistry::release(const HashedText& room_id, const HashedText& message_id) {
     const Located at = locate(room_id, message_id);
-    if (at.message == kNoSlot || !messages_[at.message].inflight) return;
-    rooms_[at.room].inflight.unlink(at.message, inflight_links());
-    messages_[at.message].inflight = false;
-    forget_if_unused(at);
+    Active* active = active_of(at);
+    if (!active || !active->inflight) return;
+    rooms_[at.room].inflight.unlink(messages_[at.message].active, inflight_links());
+    active->inflight = false;
+    settle(at);
 }
 
 std::vector<std::string_view> ClaimRegistry::inflight_ids(const HashedText& room_id) const {
@@ -81,9 +125,9 @@ std::vector<std::string_view> ClaimRegistry::inflight_ids(const HashedText& room
     const SlotIndex room = rooms_.find(FlatKey(room_id));
     if (room == kNoSlot) return out;
     out.reserve(rooms_[room].inflight.size());
-    for (SlotIndex m = rooms_[room].inflight.front(); m != kNoSlot;
-         m = messages_[m].inflight_order.next) {
-        out.push_back(messages_.text(m));
+    for (std::uint32_t r = rooms_[room].inflight.front(); r != kNoRecord;
+         r = active_[r].inflight_order.next) {
+        out.push_back(messages_.text(active_[r].message));
     }
     return out;
 }
@@ -107,8 +151,8 @@ void ClaimRegistry::complete(const HashedText& room_id, const HashedText& messag
         messages_[at.message].completed = true;
         rooms_[at.room].completed.push_back(at.message, completed_links());
     }
-    drop_pending(at);
-    messages_[at.message].ack_retries = 0;
+    drop_pending_and_retries(at);
+    settle(at);
     // The newest id is never the one evicted, so the room stays.
     while (rooms_[at.room].completed.size() > max_completed_) {
         const SlotIndex oldest = rooms_[at.room].completed.front();
@@ -152,17 +196,17 @@ DeliveryEligibility ClaimRegistry::decide(const HashedText& room_id, const Hashe
                                           Located& at) {
     if (facts.self_echo) return DeliveryEligibility::Self;
     at = locate(room_id, message_id);
-    const Message* message = at.message == kNoSlot ? nullptr : &messages_[at.message];
-    if (message && message->pending != kNoPending) return DeliveryEligibility::Pending;
+    const Active* active = active_of(at);
+    if (active && active->pending) return DeliveryEligibility::Pending;
     // The lookup refreshes the id even when the host already knows it is processed.
-    if (message && message->completed) {
+    if (at.message != kNoSlot && messages_[at.message].completed) {
         refresh_completed(at);
         return DeliveryEligibility::Completed;
     }
     if (facts.durably_processed) return DeliveryEligibility::Completed;
     if (tracker.is_permanently_failed(message_id)) return DeliveryEligibility::Exhausted;
     if (facts.durably_failed && !facts.allow_failed_retry) return DeliveryEligibility::Failed;
-    if (message && message->inflight) return DeliveryEligibility::Inflight;
+    if (active && active->inflight) return DeliveryEligibility::Inflight;
     return DeliveryEligibility::Runnable;
 }
 

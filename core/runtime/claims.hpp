@@ -120,30 +120,32 @@ class ClaimRegistry {
     std::size_t room_entries() const { return rooms_.size(); }
 
   private:
-    static constexpr std::uint32_t kNoPending = kNoSlot;
+    static constexpr std::uint32_t kNoRecord = kNoSlot;
 
     struct Room {
-        IndexList inflight;   // claim order
-        IndexList completed;  // least recently touched first
-        IndexList pending;    // order of creation
+        IndexList inflight;   // claim order, over active records
+        IndexList completed;  // least recently touched first, over messages
+        IndexList pending;    // order of creation, over active records
         std::uint32_t messages = 0;
     };
+    // Most messages held are only completed, so the facts a message holds while the host works on
+    // it live in a separate record, and an entry stays small.
     struct Message {
-        Links inflight_order;
         Links completed_order;
-        std::uint32_t pending = kNoPending;  // a record of pending_
-        std::uint32_t ack_retries = 0;       // 0: no counter
-        bool inflight = false;
+        std::uint32_t active = kNoRecord;
         bool completed = false;
 
-        bool holds_nothing() const {
-            return !inflight && !completed && pending == kNoPending && ack_retries == 0;
-        }
+        bool holds_nothing() const { return !completed && active == kNoRecord; }
     };
-    struct PendingRecord {
-        Links order;  // the room's pending order; `next` links free records
+    struct Active {
+        Links inflight_order;  // `next` links free records
+        Links pending_order;
         SlotIndex message = kNoSlot;
-        PendingEntry entry;
+        std::uint32_t ack_retries = 0;  // 0: no counter
+        bool inflight = false;
+        std::optional<PendingEntry> pending;
+
+        bool holds_nothing() const { return !inflight && !pending && ack_retries == 0; }
     };
     // The slots of one message key; kNoSlot where absent.
     struct Located {
@@ -152,9 +154,9 @@ class ClaimRegistry {
         std::uint32_t message_hash = 0;
     };
 
-    auto inflight_links() { return links_in(messages_, &Message::inflight_order); }
     auto completed_links() { return links_in(messages_, &Message::completed_order); }
-    auto pending_links() { return links_in(pending_, &PendingRecord::order); }
+    auto inflight_links() { return links_in(active_, &Active::inflight_order); }
+    auto pending_links() { return links_in(active_, &Active::pending_order); }
 
     Located locate(const HashedText& room_id, const HashedText& message_id) const;
     // Finds or adds the key's entry (and its room).
@@ -162,6 +164,12 @@ class ClaimRegistry {
     // Drops the entry once it holds no fact, and its room once that holds no entry.
     void forget_if_unused(const Located& at);
     void forget_if_unused(SlotIndex message);
+    Active* active_of(const Located& at);
+    const Active* active_of(const Located& at) const;
+    // The key's active record, made when it has none (the key's entry must exist).
+    Active& activate(const Located& at);
+    // Frees the key's active record once it holds nothing, then forgets the key if it can.
+    void settle(const Located& at);
 
     void claim(const Located& at);
     void complete(const HashedText& room_id, const HashedText& message_id, Located at);
@@ -175,7 +183,8 @@ class ClaimRegistry {
     const PendingEntry* find_pending(const Located& at) const;
     PendingEntry* find_pending(const Located& at);
     const PendingEntry& add_pending(const Located& at, PendingEntry entry);
-    void drop_pending(const Located& at);
+    // Drops the entry and the retry counter; the caller settles the key.
+    void drop_pending_and_retries(const Located& at);
     Result<const PendingEntry*> record_settlement(const HashedText& room_id,
                                                   const HashedText& message_id,
                                                   TerminalIntent intent,
@@ -190,8 +199,8 @@ class ClaimRegistry {
     std::uint64_t next_token_;
     FlatTable<Room> rooms_;
     FlatTable<Message> messages_;  // scoped by the room's slot
-    std::vector<PendingRecord> pending_;
-    std::uint32_t free_pending_ = kNoPending;
+    std::vector<Active> active_;
+    std::uint32_t free_active_ = kNoRecord;
 };
 
 }  // namespace vorn

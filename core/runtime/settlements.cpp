@@ -44,9 +44,8 @@ std::optional<std::uint64_t> ClaimRegistry::take_token() {
 }
 
 const PendingEntry* ClaimRegistry::find_pending(const Located& at) const {
-    if (at.message == kNoSlot) return nullptr;
-    const std::uint32_t record = messages_[at.message].pending;
-    return record == kNoPending ? nullptr : &pending_[record].entry;
+    const Active* active = active_of(at);
+    return active && active->pending ? &*active->pending : nullptr;
 }
 
 PendingEntry* ClaimRegistry::find_pending(const Located& at) {
@@ -54,32 +53,20 @@ PendingEntry* ClaimRegistry::find_pending(const Located& at) {
 }
 
 const PendingEntry& ClaimRegistry::add_pending(const Located& at, PendingEntry entry) {
-    std::uint32_t record = free_pending_;
-    if (record == kNoPending) {
-        try {
-            pending_.push_back(PendingRecord{{}, at.message, std::move(entry)});
-        } catch (...) {
-            forget_if_unused(at);
-            throw;
-        }
-        record = static_cast<std::uint32_t>(pending_.size() - 1);
-    } else {
-        free_pending_ = pending_[record].order.next;
-        pending_[record] = PendingRecord{{}, at.message, std::move(entry)};
-    }
-    messages_[at.message].pending = record;
-    rooms_[at.room].pending.push_back(record, pending_links());
-    return pending_[record].entry;
+    Active& active = activate(at);
+    active.pending = std::move(entry);
+    rooms_[at.room].pending.push_back(messages_[at.message].active, pending_links());
+    return *active.pending;
 }
 
-// Leaves the key's entry in place; the caller forgets it once it holds nothing.
-void ClaimRegistry::drop_pending(const Located& at) {
-    const std::uint32_t record = messages_[at.message].pending;
-    if (record == kNoPending) return;
-    rooms_[at.room].pending.unlink(record, pending_links());
-    pending_[record] = PendingRecord{{kNoSlot, free_pending_}, kNoSlot, {}};
-    free_pending_ = record;
-    messages_[at.message].pending = kNoPending;
+void ClaimRegistry::drop_pending_and_retries(const Located& at) {
+    Active* active = active_of(at);
+    if (!active) return;
+    if (active->pending) {
+        rooms_[at.room].pending.unlink(messages_[at.message].active, pending_links());
+        active->pending.reset();
+    }
+    active->ack_retries = 0;
 }
 
 PendingEntry* ClaimRegistry::find_by_token(const Located& at, std::string_view token) {
@@ -91,8 +78,8 @@ template <class F>
 void ClaimRegistry::for_each_pending(const HashedText& room_id, F&& f) const {
     const SlotIndex room = rooms_.find(FlatKey(room_id));
     if (room == kNoSlot) return;
-    for (std::uint32_t r = rooms_[room].pending.front(); r != kNoPending;
-         r = pending_[r].order.next) {
+    for (std::uint32_t r = rooms_[room].pending.front(); r != kNoRecord;
+         r = active_[r].pending_order.next) {
         f(r);
     }
 }
@@ -133,8 +120,8 @@ bool ClaimRegistry::park_ack(const HashedText& room_id, const HashedText& messag
 std::size_t ClaimRegistry::unpark_acks(const HashedText& room_id) {
     std::size_t cleared = 0;
     for_each_pending(room_id, [&](std::uint32_t r) {
-        if (!pending_[r].entry.parked) return;
-        pending_[r].entry.parked.reset();
+        if (!active_[r].pending->parked) return;
+        active_[r].pending->parked.reset();
         ++cleared;
     });
     return cleared;
@@ -143,14 +130,14 @@ std::size_t ClaimRegistry::unpark_acks(const HashedText& room_id) {
 std::vector<std::string_view> ClaimRegistry::pending_ack_ids(const HashedText& room_id) const {
     std::vector<std::string_view> ids;
     for_each_pending(room_id,
-                     [&](std::uint32_t r) { ids.push_back(messages_.text(pending_[r].message)); });
+                     [&](std::uint32_t r) { ids.push_back(messages_.text(active_[r].message)); });
     return ids;
 }
 
 std::uint32_t ClaimRegistry::record_ack_retry(const HashedText& room_id,
                                               const HashedText& message_id) {
     const Located at = obtain(room_id, message_id, locate(room_id, message_id));
-    std::uint32_t& count = messages_[at.message].ack_retries;
+    std::uint32_t& count = activate(at).ack_retries;
     if (count < std::numeric_limits<std::uint32_t>::max()) ++count;
     return count;
 }
@@ -205,9 +192,8 @@ bool ClaimRegistry::confirm_settlement(const HashedText& room_id, const HashedTe
     if (entry->continuation.is_retry()) {
         tracker.restore_attempt(message_id, entry->continuation.attempts,
                                 entry->continuation.max_retries);
-        drop_pending(at);
-        messages_[at.message].ack_retries = 0;
-        forget_if_unused(at);
+        drop_pending_and_retries(at);
+        settle(at);
         return true;
     }
     if (entry->intent.is_failed()) tracker.mark_permanently_failed(message_id);
@@ -226,8 +212,8 @@ bool ClaimRegistry::park_settlement(const HashedText& room_id, const HashedText&
 
 bool ClaimRegistry::has_retryable_settlement(const HashedText& room_id) const {
     bool retryable = false;
-    for_each_pending(room_id,
-                     [&](std::uint32_t r) { retryable = retryable || !pending_[r].entry.parked; });
+    for_each_pending(
+        room_id, [&](std::uint32_t r) { retryable = retryable || !active_[r].pending->parked; });
     return retryable;
 }
 
