@@ -10,7 +10,6 @@
 #include <boost/unordered/unordered_flat_set.hpp>
 #include <cstddef>
 #include <cstdint>
-#include <deque>
 #include <limits>
 #include <new>
 #include <string_view>
@@ -19,6 +18,7 @@
 #include "core/flat/hash.hpp"
 #include "core/flat/index_list.hpp"
 #include "core/flat/key_arena.hpp"
+#include "core/flat/slot_blocks.hpp"
 
 namespace vorn {
 
@@ -109,7 +109,7 @@ class FlatTable {
 
     void clear() {
         set_.clear();
-        std::deque<Slot>().swap(slots_);
+        slots_.clear();
         free_ = kNoSlot;
         arena_.clear();
     }
@@ -208,8 +208,7 @@ class FlatTable {
     }
 
     boost::unordered_flat_set<Entry, EntryHash, EntryEqual> set_;
-    // Blocks, not one array: growing never copies the slots nor leaves a freed array behind.
-    std::deque<Slot> slots_;
+    SlotBlocks<Slot> slots_;
     SlotIndex free_ = kNoSlot;
     KeyArena arena_;
 };

@@ -6,28 +6,36 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <limits>
+#include <memory>
 #include <new>
 #include <string_view>
 #include <utility>
-#include <vector>
 
 namespace vorn {
 
 class KeyArena {
   public:
     KeyArena() = default;
-    KeyArena(const KeyArena&) = default;
-    KeyArena& operator=(const KeyArena&) = default;
-    KeyArena(KeyArena&& other) noexcept
-        : bytes_(std::move(other.bytes_)), garbage_(std::exchange(other.garbage_, 0)) {
-        other.bytes_.clear();
+    KeyArena(const KeyArena& other) { *this = other; }
+    KeyArena& operator=(const KeyArena& other) {
+        if (this != &other) {
+            KeyArena copy;
+            copy.reserve(other.size_);
+            copy.append(std::string_view(other.bytes_.get(), other.size_));
+            copy.garbage_ = other.garbage_;
+            *this = std::move(copy);
+        }
+        return *this;
     }
+    KeyArena(KeyArena&& other) noexcept { *this = std::move(other); }
     KeyArena& operator=(KeyArena&& other) noexcept {
         if (this != &other) {
             bytes_ = std::move(other.bytes_);
+            size_ = std::exchange(other.size_, 0);
+            capacity_ = std::exchange(other.capacity_, 0);
             garbage_ = std::exchange(other.garbage_, 0);
-            other.bytes_.clear();
         }
         return *this;
     }
@@ -35,40 +43,49 @@ class KeyArena {
 
     // The offset of a copy of `bytes`, which may lie in this arena (the copy survives growth).
     std::uint32_t store(std::string_view bytes) {
-        const std::size_t at = bytes_.size();
-        const std::size_t end = at + bytes.size();
+        const std::size_t end = size_ + bytes.size();
         if (end > std::numeric_limits<std::uint32_t>::max()) throw std::bad_alloc();
-        if (end > bytes_.capacity()) {
-            const bool inside = !bytes_.empty() && bytes.data() >= bytes_.data() &&
-                                bytes.data() < bytes_.data() + bytes_.size();
-            const std::size_t from =
-                inside ? static_cast<std::size_t>(bytes.data() - bytes_.data()) : 0;
+        if (end > capacity_) {
+            const char* base = bytes_.get();
+            const bool inside = base && bytes.data() >= base && bytes.data() < base + size_;
+            const std::size_t from = inside ? static_cast<std::size_t>(bytes.data() - base) : 0;
             // Growth by half keeps the unused tail smaller than doubling would.
-            bytes_.reserve(std::max(end, bytes_.capacity() + bytes_.capacity() / 2));
-            if (inside) bytes = std::string_view(bytes_.data() + from, bytes.size());
+            reserve(std::max(end, capacity_ + capacity_ / 2));
+            if (inside) bytes = std::string_view(bytes_.get() + from, bytes.size());
         }
-        bytes_.insert(bytes_.end(), bytes.begin(), bytes.end());
-        return static_cast<std::uint32_t>(at);
+        const auto at = static_cast<std::uint32_t>(size_);
+        append(bytes);
+        return at;
     }
 
     std::string_view view(std::uint32_t offset, std::uint32_t length) const {
-        return {bytes_.data() + offset, length};
+        return {bytes_.get() + offset, length};
     }
 
     void release(std::uint32_t length) { garbage_ += length; }
-    std::size_t live_bytes() const { return bytes_.size() - garbage_; }
+    std::size_t live_bytes() const { return size_ - garbage_; }
     std::size_t garbage_bytes() const { return garbage_; }
-    std::size_t capacity() const { return bytes_.capacity(); }
 
-    void reserve(std::size_t n) { bytes_.reserve(n); }
-    // Forgets every key; the memory goes too.
-    void clear() {
-        std::vector<char>().swap(bytes_);
-        garbage_ = 0;
+    void reserve(std::size_t n) {
+        if (n <= capacity_) return;
+        std::unique_ptr<char[]> grown(new char[n]);
+        if (size_ != 0) std::memcpy(grown.get(), bytes_.get(), size_);
+        bytes_ = std::move(grown);
+        capacity_ = n;
     }
+    // Forgets every key; the memory goes too.
+    void clear() { *this = KeyArena(); }
 
   private:
-    std::vector<char> bytes_;
+    // Only within capacity.
+    void append(std::string_view bytes) {
+        if (!bytes.empty()) std::memcpy(bytes_.get() + size_, bytes.data(), bytes.size());
+        size_ += bytes.size();
+    }
+
+    std::unique_ptr<char[]> bytes_;
+    std::size_t size_ = 0;
+    std::size_t capacity_ = 0;
     std::size_t garbage_ = 0;
 };
 
