@@ -15,10 +15,28 @@ std::string_view eligibility_text(DeliveryEligibility e) {
 ClaimRegistry::ClaimRegistry(std::uint32_t max_completed, std::uint64_t first_token)
     : max_completed_(std::max<std::uint32_t>(max_completed, 1)), next_token_(first_token) {}
 
+SlotIndex ClaimRegistry::find_room(const HashedText& room_id) const {
+    if (last_room_.slot != kNoSlot && last_room_.hash == room_id.hash &&
+        rooms_.text(last_room_.slot) == room_id.text) {
+        return last_room_.slot;
+    }
+    const SlotIndex room = rooms_.find(FlatKey(room_id));
+    if (room != kNoSlot) {
+        last_room_.slot = room;
+        last_room_.hash = room_id.hash;
+    }
+    return room;
+}
+
+void ClaimRegistry::erase_room(SlotIndex room) {
+    if (room == last_room_.slot) last_room_.slot = kNoSlot;
+    rooms_.erase(room);
+}
+
 ClaimRegistry::Located ClaimRegistry::locate(const HashedText& room_id,
                                              const HashedText& message_id) const {
     Located at;
-    at.room = rooms_.find(FlatKey(room_id));
+    at.room = find_room(room_id);
     if (at.room == kNoSlot) return at;
     const FlatKey key(message_id, at.room);
     at.message = messages_.find(key);
@@ -36,7 +54,7 @@ ClaimRegistry::Located ClaimRegistry::obtain(const HashedText& room_id,
         at.message = messages_.insert(key).first;
         at.message_hash = key.hash;
     } catch (...) {
-        if (room_added) rooms_.erase(at.room);
+        if (room_added) erase_room(at.room);
         throw;
     }
     ++rooms_[at.room].messages;
@@ -47,14 +65,14 @@ void ClaimRegistry::forget_if_unused(const Located& at) {
     if (!messages_[at.message].holds_nothing()) return;
     messages_.erase(at.message, at.message_hash);
     // Rooms come and go; an emptied room must not stay behind.
-    if (--rooms_[at.room].messages == 0) rooms_.erase(at.room);
+    if (--rooms_[at.room].messages == 0) erase_room(at.room);
 }
 
 void ClaimRegistry::forget_if_unused(SlotIndex message) {
     if (!messages_[message].holds_nothing()) return;
     const SlotIndex room = messages_.scope(message);
     messages_.erase(message);
-    if (--rooms_[room].messages == 0) rooms_.erase(room);
+    if (--rooms_[room].messages == 0) erase_room(room);
 }
 
 const ClaimRegistry::Active* ClaimRegistry::active_of(const Located& at) const {
@@ -122,7 +140,7 @@ void ClaimRegistry::release(const HashedText& room_id, const HashedText& message
 
 std::vector<std::string_view> ClaimRegistry::inflight_ids(const HashedText& room_id) const {
     std::vector<std::string_view> out;
-    const SlotIndex room = rooms_.find(FlatKey(room_id));
+    const SlotIndex room = find_room(room_id);
     if (room == kNoSlot) return out;
     out.reserve(rooms_[room].inflight.size());
     for (std::uint32_t r = rooms_[room].inflight.front(); r != kNoRecord;
@@ -168,7 +186,7 @@ void ClaimRegistry::remember_completed(const HashedText& room_id, const HashedTe
 
 std::vector<std::string_view> ClaimRegistry::completed_ids(const HashedText& room_id) const {
     std::vector<std::string_view> out;
-    const SlotIndex room = rooms_.find(FlatKey(room_id));
+    const SlotIndex room = find_room(room_id);
     if (room == kNoSlot) return out;
     out.reserve(rooms_[room].completed.size());
     for (SlotIndex m = rooms_[room].completed.front(); m != kNoSlot;
@@ -179,7 +197,7 @@ std::vector<std::string_view> ClaimRegistry::completed_ids(const HashedText& roo
 }
 
 void ClaimRegistry::discard_completed(const HashedText& room_id) {
-    const SlotIndex room = rooms_.find(FlatKey(room_id));
+    const SlotIndex room = find_room(room_id);
     if (room == kNoSlot) return;
     // The room itself may go with its last message, so its list is read afresh each step.
     for (SlotIndex m = rooms_[room].completed.front(); m != kNoSlot;) {

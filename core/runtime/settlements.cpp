@@ -76,7 +76,7 @@ PendingEntry* ClaimRegistry::find_by_token(const Located& at, std::string_view t
 
 template <class F>
 void ClaimRegistry::for_each_pending(const HashedText& room_id, F&& f) const {
-    const SlotIndex room = rooms_.find(FlatKey(room_id));
+    const SlotIndex room = find_room(room_id);
     if (room == kNoSlot) return;
     for (std::uint32_t r = rooms_[room].pending.front(); r != kNoRecord;
          r = active_[r].pending_order.next) {
