@@ -437,9 +437,10 @@ Ref record_failed_settlement(PyObject* self, const Arguments& args) {
     return on_key<ExclusiveAccess>(self, args, [&](ClaimRegistry& r, const KeyArgs& k) {
         const auto error = args.get<std::string_view>(2);
         auto& tracker = tracker_arg(args, 3);
+        // Before `allow_retry` converts: a NumPy-style bool runs host code that may reach it.
+        SharedAccess tracker_access(tracker.flag);
         const bool allow_retry = args.get<bool>(4);
         const auto trace = trace_arg(args, 5);
-        SharedAccess tracker_access(tracker.flag);
         return settlement_result(r.record_failed_settlement(k.room_id, k.message_id, error,
                                                             *tracker.value, allow_retry, trace));
     });

@@ -11,7 +11,8 @@ PyObject* create_class_type(const char* name, std::string& qualified_name,
                             const TypeHooks& hooks) {
     qualified_name = std::string(kModuleName) + "." + name;
     std::vector<PyType_Slot> slots = {{Py_tp_dealloc, reinterpret_cast<void*>(hooks.tp_dealloc)}};
-    unsigned long flags = Py_TPFLAGS_DEFAULT;
+    // Immutable: a caller must not rebind a method or a member on the class.
+    unsigned long flags = Py_TPFLAGS_DEFAULT | Py_TPFLAGS_IMMUTABLETYPE;
     std::string doc_text;
     if (constructor) {
         slots.push_back({Py_tp_new, reinterpret_cast<void*>(hooks.tp_new)});

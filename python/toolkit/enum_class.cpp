@@ -112,8 +112,10 @@ PyObject* create_type(std::size_t id) {
     };
     if (def.doc) slots.push_back({Py_tp_doc, const_cast<char*>(def.doc)});
     slots.push_back({0, nullptr});
-    PyType_Spec definition{st.qualified_name.c_str(), static_cast<int>(sizeof(EnumObject)), 0,
-                           Py_TPFLAGS_DEFAULT | Py_TPFLAGS_DISALLOW_INSTANTIATION, slots.data()};
+    PyType_Spec definition{
+        st.qualified_name.c_str(), static_cast<int>(sizeof(EnumObject)), 0,
+        Py_TPFLAGS_DEFAULT | Py_TPFLAGS_DISALLOW_INSTANTIATION | Py_TPFLAGS_IMMUTABLETYPE,
+        slots.data()};
     Ref type = Ref::check(PyType_FromSpec(&definition));
 
     std::vector<PyObject*> members;
@@ -123,10 +125,13 @@ PyObject* create_type(std::size_t id) {
         obj->class_id = static_cast<std::uint8_t>(id);
         obj->index = static_cast<std::uint8_t>(i);
         Ref member = Ref::steal(reinterpret_cast<PyObject*>(obj));
-        const std::string name(def.members[i].name);
-        check_status(PyObject_SetAttrString(type.get(), name.c_str(), member.get()));
+        // The class is immutable to callers; its members are placed in its dict directly, which
+        // the generic setter does for a type, before anything has looked them up.
+        Ref name = make_str(def.members[i].name);
+        check_status(PyObject_GenericSetAttr(type.get(), name.get(), member.get()));
         members.push_back(member.release());
     }
+    PyType_Modified(reinterpret_cast<PyTypeObject*>(type.get()));
     // Only a fully built class is cached; its members live as long as the process.
     st.members = std::move(members);
     st.type = type.release();

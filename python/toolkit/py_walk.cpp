@@ -56,7 +56,10 @@ bool is_instance(PyObject* obj, PyObject* cls) {
     return r == 1;
 }
 
-bool fits_int128(PyObject* obj, bool negative) {
+bool fits_int128(PyObject* value, bool negative) {
+    // An exact copy: an int subclass may answer bit_length() and == with anything.
+    Ref exact = checked(PyNumber_Index(value));
+    PyObject* obj = exact.get();
     Ref bits = checked(PyObject_CallMethod(obj, "bit_length", nullptr));
     const long long n = PyLong_AsLongLong(bits.get());
     if (n == -1 && PyErr_Occurred()) conversion_failure_from_pending();

@@ -123,7 +123,13 @@ def test_conversion_failures(value, message):
         assert info.value.__notes__ == ["while processing 'raw'"]
 
 
-@pytest.mark.parametrize("value", [2**128, -(2**127) - 1, 2**1000])
+class LyingInt(int):
+    bit_length = lambda self: 5
+    __eq__ = lambda self, other: True
+    __hash__ = int.__hash__
+
+
+@pytest.mark.parametrize("value", [2**128, -(2**127) - 1, 2**1000, LyingInt(-(2**127) - 1)])
 def test_beyond_128_bits_carries_the_hosts_overflow_text(value):
     with pytest.raises(TypeError) as info:
         roundtrip(value)
@@ -214,16 +220,6 @@ def test_deep_nesting_converts_or_raises_on_a_small_stack(convert, depth, limit,
         assert re.search("recursion|depth", str(got))
 
 
-@pytest.mark.parametrize("container", [[], {}])
-def test_self_reference_raises(container):
-    if isinstance(container, list):
-        container.append(container)
-    else:
-        container["me"] = container
-    with pytest.raises(TypeError, match="recursion"):
-        roundtrip(container)
-
-
 def lying(base, length):
     return type("Lying", (base,), {"__len__": lambda self: length})
 
@@ -270,29 +266,6 @@ def test_sub_interpreters_are_refused():
         assert roundtrip(types.MappingProxyType({"a": 1})) == {"a": 1}
     finally:
         interpreters.destroy(interpreter)
-
-
-@pytest.mark.parametrize("value", ["\ud800", {"\udfff": 1}, ["ok", "bad \ud834"]])
-def test_lone_surrogates_fail_with_type_error(value):
-    with pytest.raises(TypeError):
-        roundtrip(value)
-
-
-def test_mutation_during_conversion_is_safe():
-    victim = {"a": "x" * 50, "b": ["y" * 50]}
-
-    class Mutator(collections.abc.Sequence):
-        def __len__(self):
-            return 1
-
-        def __getitem__(self, i):
-            if i:
-                raise IndexError(i)
-            victim.clear()
-            return "fresh " + "z" * 40
-
-    result = roundtrip([victim, Mutator(), victim])
-    assert result == [{"a": "x" * 50, "b": ["y" * 50]}, ["fresh " + "z" * 40], {}]
 
 
 json_values = st.recursive(

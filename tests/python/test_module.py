@@ -84,3 +84,15 @@ def test_trace_context_is_checked_before_event_type():
         core.validate_event_payload(3, {}, trace_context=5)
     assert "trace_context" in str(info.value) or "trace_context" in "".join(
         getattr(info.value, "__notes__", []))
+
+
+@pytest.mark.parametrize("name", EXPECTED_NAMES[:33])
+def test_classes_cannot_be_changed(name):
+    cls = getattr(core, name)
+    attribute = next(a for a in vars(cls) if not a.startswith("__"))
+    before = getattr(cls, attribute)
+    for change in (lambda: setattr(cls, attribute, None), lambda: delattr(cls, attribute),
+                   lambda: setattr(cls, "added", 1)):
+        with pytest.raises(TypeError, match="immutable type"):
+            change()
+    assert getattr(cls, attribute) is before
