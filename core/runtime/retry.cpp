@@ -13,29 +13,27 @@ void RetryTracker::forget_if_unused(SlotIndex slot, std::uint32_t hash) {
     if (!t.has_state && !t.failed) ids_.erase(slot, hash);
 }
 
-void RetryTracker::start_state(SlotIndex slot, AttemptState state) {
-    Tracked& t = ids_[slot];
-    t.state = state;
-    t.has_state = true;
-    attempts_.push_back(slot, attempt_links());
-    while (attempts_.size() > max_tracked_) {
-        const SlotIndex oldest = attempts_.front();
-        attempts_.unlink(oldest, attempt_links());
-        ids_[oldest].has_state = false;
-        if (!ids_[oldest].failed) ids_.erase(oldest);
+void RetryTracker::trim(IndexList& store, Links Tracked::*order, bool Tracked::*fact) {
+    while (store.size() > max_tracked_) {
+        const SlotIndex oldest = store.front();
+        store.unlink(oldest, links_in(ids_, order));
+        ids_[oldest].*fact = false;
+        if (!ids_[oldest].has_state && !ids_[oldest].failed) ids_.erase(oldest);
     }
+}
+
+void RetryTracker::start_state(SlotIndex slot, AttemptState state) {
+    ids_[slot].state = state;
+    ids_[slot].has_state = true;
+    attempts_.push_back(slot, attempt_links());
+    trim(attempts_, &Tracked::attempt_order, &Tracked::has_state);
 }
 
 void RetryTracker::mark_failed(SlotIndex slot) {
     if (ids_[slot].failed) return;
     ids_[slot].failed = true;
     failed_.push_back(slot, failed_links());
-    while (failed_.size() > max_tracked_) {
-        const SlotIndex oldest = failed_.front();
-        failed_.unlink(oldest, failed_links());
-        ids_[oldest].failed = false;
-        if (!ids_[oldest].has_state) ids_.erase(oldest);
-    }
+    trim(failed_, &Tracked::failed_order, &Tracked::failed);
 }
 
 void RetryTracker::drop_state(SlotIndex slot, std::uint32_t hash) {

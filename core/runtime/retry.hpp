@@ -76,6 +76,8 @@ class RetryTracker {
     // Gives the id's entry a fresh state (newest) or the failure mark, then trims that store.
     void start_state(SlotIndex slot, AttemptState state);
     void mark_failed(SlotIndex slot);
+    // Takes its fact from the oldest ids of `store` until it holds max_tracked ids.
+    void trim(IndexList& store, Links Tracked::*order, bool Tracked::*fact);
     void drop_state(SlotIndex slot, std::uint32_t hash);
     // Erases the entry once it holds neither fact.
     void forget_if_unused(SlotIndex slot, std::uint32_t hash);
