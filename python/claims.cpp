@@ -263,7 +263,9 @@ Ref remember_completed(PyObject* self, const Arguments& args) {
 
 Ref completed_ids(PyObject* self, const Arguments& args) {
     return on_room<SharedAccess>(self, args, [](const ClaimRegistry& r, const HashedText& room) {
-        return make_str_list(r.completed_ids(room));
+        return make_list_of(r.completed_count(room), [&](auto add) {
+            r.for_each_completed(room, [&](std::string_view id) { add(make_str(id)); });
+        });
     });
 }
 

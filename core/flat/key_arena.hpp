@@ -43,7 +43,7 @@ class KeyArena {
 
     // The offset of a copy of `bytes`, which may lie in this arena (the copy survives growth).
     std::uint32_t store(std::string_view bytes) {
-        const std::size_t end = size_ + bytes.size();
+        const std::size_t end = size_ + padded(bytes.size());
         if (end > std::numeric_limits<std::uint32_t>::max()) throw std::bad_alloc();
         if (end > capacity_) {
             const char* base = bytes_.get();
@@ -55,6 +55,7 @@ class KeyArena {
         }
         const auto at = static_cast<std::uint32_t>(size_);
         append(bytes);
+        size_ = at + padded(bytes.size());
         return at;
     }
 
@@ -62,7 +63,11 @@ class KeyArena {
         return {bytes_.get() + offset, length};
     }
 
-    void release(std::uint32_t length) { garbage_ += length; }
+    // A key takes its length rounded up to whole words: text handed to the interpreter from a
+    // word boundary is decoded a word at a time.
+    static std::size_t padded(std::size_t length) { return (length + 7) & ~std::size_t{7}; }
+
+    void release(std::uint32_t length) { garbage_ += padded(length); }
     std::size_t live_bytes() const { return size_ - garbage_; }
     std::size_t garbage_bytes() const { return garbage_; }
 

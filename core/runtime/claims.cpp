@@ -15,33 +15,9 @@ std::string_view eligibility_text(DeliveryEligibility e) {
 ClaimRegistry::ClaimRegistry(std::uint32_t max_completed, std::uint64_t first_token)
     : max_completed_(std::max<std::uint32_t>(max_completed, 1)), next_token_(first_token) {}
 
-SlotIndex ClaimRegistry::find_room(const HashedText& room_id) const {
-    if (last_room_.slot != kNoSlot && last_room_.hash == room_id.hash &&
-        rooms_.text(last_room_.slot) == room_id.text) {
-        return last_room_.slot;
-    }
-    const SlotIndex room = rooms_.find(FlatKey(room_id));
-    if (room != kNoSlot) {
-        last_room_.slot = room;
-        last_room_.hash = room_id.hash;
-    }
-    return room;
-}
-
 void ClaimRegistry::erase_room(SlotIndex room) {
     if (room == last_room_.slot) last_room_.slot = kNoSlot;
     rooms_.erase(room);
-}
-
-ClaimRegistry::Located ClaimRegistry::locate(const HashedText& room_id,
-                                             const HashedText& message_id) const {
-    Located at;
-    at.room = find_room(room_id);
-    if (at.room == kNoSlot) return at;
-    const FlatKey key(message_id, at.room);
-    at.message = messages_.find(key);
-    at.message_hash = key.hash;
-    return at;
 }
 
 ClaimRegistry::Located ClaimRegistry::obtain(const HashedText& room_id,
@@ -73,12 +49,6 @@ void ClaimRegistry::forget_if_unused(SlotIndex message) {
     const SlotIndex room = messages_.scope(message);
     messages_.erase(message);
     if (--rooms_[room].messages == 0) erase_room(room);
-}
-
-const ClaimRegistry::Active* ClaimRegistry::active_of(const Located& at) const {
-    if (at.message == kNoSlot) return nullptr;
-    const std::uint32_t record = messages_[at.message].active;
-    return record == kNoRecord ? nullptr : &active_[record];
 }
 
 ClaimRegistry::Active* ClaimRegistry::active_of(const Located& at) {
@@ -184,15 +154,15 @@ void ClaimRegistry::remember_completed(const HashedText& room_id, const HashedTe
     complete(room_id, message_id, locate(room_id, message_id));
 }
 
+std::size_t ClaimRegistry::completed_count(const HashedText& room_id) const {
+    const SlotIndex room = find_room(room_id);
+    return room == kNoSlot ? 0 : rooms_[room].completed.size();
+}
+
 std::vector<std::string_view> ClaimRegistry::completed_ids(const HashedText& room_id) const {
     std::vector<std::string_view> out;
-    const SlotIndex room = find_room(room_id);
-    if (room == kNoSlot) return out;
-    out.reserve(rooms_[room].completed.size());
-    for (SlotIndex m = rooms_[room].completed.front(); m != kNoSlot;
-         m = messages_[m].completed_order.next) {
-        out.push_back(messages_.text(m));
-    }
+    out.reserve(completed_count(room_id));
+    for_each_completed(room_id, [&](std::string_view id) { out.push_back(id); });
     return out;
 }
 

@@ -72,6 +72,17 @@ class ClaimRegistry {
     // Also drops the key's pending entry and acknowledgement retry counter; leaves it in flight.
     void remember_completed(const HashedText& room_id, const HashedText& message_id);
     std::vector<std::string_view> completed_ids(const HashedText& room_id) const;
+    std::size_t completed_count(const HashedText& room_id) const;
+    // Calls f(message_id) for each of the room's completed ids, least recently touched first.
+    template <class F>
+    void for_each_completed(const HashedText& room_id, F&& f) const {
+        const SlotIndex room = find_room(room_id);
+        if (room == kNoSlot) return;
+        for (SlotIndex m = rooms_[room].completed.front(); m != kNoSlot;
+             m = messages_[m].completed_order.next) {
+            f(messages_.text(m));
+        }
+    }
     void discard_completed(const HashedText& room_id);
 
     DeliveryEligibility delivery_eligibility(const HashedText& room_id,
@@ -225,5 +236,36 @@ class ClaimRegistry {
     std::vector<Active> active_;
     std::uint32_t free_active_ = kNoRecord;
 };
+
+// Every call starts with these lookups; defined here so that both sources inline them.
+inline SlotIndex ClaimRegistry::find_room(const HashedText& room_id) const {
+    if (last_room_.slot != kNoSlot && last_room_.hash == room_id.hash &&
+        rooms_.text(last_room_.slot) == room_id.text) {
+        return last_room_.slot;
+    }
+    const SlotIndex room = rooms_.find(FlatKey(room_id));
+    if (room != kNoSlot) {
+        last_room_.slot = room;
+        last_room_.hash = room_id.hash;
+    }
+    return room;
+}
+
+inline ClaimRegistry::Located ClaimRegistry::locate(const HashedText& room_id,
+                                                    const HashedText& message_id) const {
+    Located at;
+    at.room = find_room(room_id);
+    if (at.room == kNoSlot) return at;
+    const FlatKey key(message_id, at.room);
+    at.message = messages_.find(key);
+    at.message_hash = key.hash;
+    return at;
+}
+
+inline const ClaimRegistry::Active* ClaimRegistry::active_of(const Located& at) const {
+    if (at.message == kNoSlot) return nullptr;
+    const std::uint32_t record = messages_[at.message].active;
+    return record == kNoRecord ? nullptr : &active_[record];
+}
 
 }  // namespace vorn

@@ -123,9 +123,7 @@ bool DecisionRegistry::forget(const HashedText& token, std::uint64_t ticket) {
 std::vector<std::string> DecisionRegistry::unclaimed() const {
     std::vector<std::string> tokens;
     tokens.reserve(unclaimed_count());
-    for (SlotIndex i = order_.front(); i != kNoSlot; i = decisions_[i].order.next) {
-        if (!decisions_[i].claimed) tokens.emplace_back(decisions_.text(i));
-    }
+    for_each_unclaimed([&](std::string_view token) { tokens.emplace_back(token); });
     return tokens;
 }
 

@@ -51,6 +51,13 @@ class DecisionRegistry {
     bool forget(const HashedText& token, std::uint64_t ticket);
 
     std::vector<std::string> unclaimed() const;
+    // Calls f(token) for each unclaimed ask, oldest first.
+    template <class F>
+    void for_each_unclaimed(F&& f) const {
+        for (SlotIndex i = order_.front(); i != kNoSlot; i = decisions_[i].order.next) {
+            if (!decisions_[i].claimed) f(decisions_.text(i));
+        }
+    }
     std::vector<std::string> unclaimed_in_room(std::string_view room_id) const;
     std::size_t unclaimed_count() const { return decisions_.size() - claimed_count_; }
     std::optional<std::string> oldest_unclaimed() const;

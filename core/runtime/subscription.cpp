@@ -54,10 +54,8 @@ bool SubscriptionFamily::is_join_current(const HashedText& key, Ticket ticket) c
 SubscriptionFamily::Established SubscriptionFamily::established() const {
     Established out;
     out.reserve(established_.size());
-    for (SlotIndex i = established_.front(); i != kNoSlot;
-         i = channels_[i].established_order.next) {
-        out.emplace_back(channels_.text(i), channels_[i].ticket);
-    }
+    for_each_established(
+        [&](std::string_view key, Ticket ticket) { out.emplace_back(key, ticket); });
     return out;
 }
 

@@ -50,6 +50,15 @@ class SubscriptionFamily {
         return status(key) == ChannelStatus::Established;
     }
     Established established() const;
+    std::size_t established_count() const { return established_.size(); }
+    // Calls f(key, ticket) for each established key, oldest first.
+    template <class F>
+    void for_each_established(F&& f) const {
+        for (SlotIndex i = established_.front(); i != kNoSlot;
+             i = channels_[i].established_order.next) {
+            f(channels_.text(i), channels_[i].ticket);
+        }
+    }
 
     // From Established, with a new ticket, to Leaving.
     std::optional<Ticket> begin_leave(const HashedText& key, TicketCounter& tickets);
@@ -100,6 +109,7 @@ class SubscriptionTracker {
     bool mark_room_rejoin_failed(const HashedText& room_id, Ticket ticket);
     // Subscribed rooms with their join tickets, oldest subscription first: the rejoin candidates.
     SubscriptionFamily::Established subscribed_rooms() const;
+    const SubscriptionFamily& rooms() const { return rooms_; }
 
     // Agent topics.
     std::optional<Ticket> begin_agent_topic_join(const HashedText& topic);
@@ -116,6 +126,7 @@ class SubscriptionTracker {
     bool mark_agent_topic_rejoin_failed(const HashedText& topic, Ticket ticket);
     // Joined topics with their join tickets, oldest first: the rejoin candidates.
     SubscriptionFamily::Established joined_agent_topics() const;
+    const SubscriptionFamily& topics() const { return topics_; }
 
     // Session-wide. A reconnect changes nothing: answers to requests still in flight may arrive,
     // and rejoining is driven by the candidate lists.

@@ -2,7 +2,6 @@
 // CPython's own, and converting each parameter with the "while processing" note on failure.
 #pragma once
 
-#include <algorithm>
 #include <array>
 #include <optional>
 #include <vector>
@@ -21,8 +20,9 @@ class Arguments {
         // The common call, given only by position and every required parameter, needs no checks.
         const auto n = static_cast<std::size_t>(nargs);
         if (!kwnames && n >= sig.min_positional && n <= sig.positional) {
-            std::copy_n(args, n, values_.begin());
-            std::fill(values_.begin() + nargs, values_.begin() + sig.params.size(), nullptr);
+            // Plain loops: a call for a few words would cost more than the copy.
+            for (std::size_t i = 0; i < n; ++i) values_[i] = args[i];
+            for (std::size_t i = n; i < sig.params.size(); ++i) values_[i] = nullptr;
             return;
         }
         parse(args, nargs, kwnames);
