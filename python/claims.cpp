@@ -57,26 +57,39 @@ RetryTracker construct_tracker(const Arguments& args, PyObject*&) {
     return RetryTracker(max_retries, max_tracked);
 }
 
+// The answers of a message's first attempts are created once and handed out again: tuples are
+// immutable, and few messages get further.
+Ref attempt_outcome(const AttemptOutcome& outcome) {
+    constexpr std::uint32_t kShared = 8;
+    if (outcome.attempts >= kShared) {
+        return make_pair(make_uint(outcome.attempts), make_bool(outcome.exhausted));
+    }
+    static PyObject* shared[kShared][2] = {};
+    PyObject*& answer = shared[outcome.attempts][outcome.exhausted ? 1 : 0];
+    if (!answer)
+        answer = make_pair(make_uint(outcome.attempts), make_bool(outcome.exhausted)).release();
+    return Ref::borrow(answer);
+}
+
 Ref record_attempt(PyObject* self, const Arguments& args) {
     auto& obj = instance<RetryTracker>(self);
     ExclusiveAccess access(obj.flag);
-    const AttemptOutcome outcome = obj.value->record_attempt(args.get<std::string_view>(0));
-    return make_pair(make_uint(outcome.attempts), make_bool(outcome.exhausted));
+    return attempt_outcome(obj.value->record_attempt(args.get<HashedText>(0)));
 }
 
 // A tracker method that changes the id's state and returns nothing.
-template <void (RetryTracker::*Change)(std::string_view)>
+template <void (RetryTracker::*Change)(const HashedText&)>
 Ref change_tracker(PyObject* self, const Arguments& args) {
     auto& obj = instance<RetryTracker>(self);
     ExclusiveAccess access(obj.flag);
-    ((*obj.value).*Change)(args.get<std::string_view>(0));
+    ((*obj.value).*Change)(args.get<HashedText>(0));
     return none();
 }
 
 Ref is_permanently_failed(PyObject* self, const Arguments& args) {
     auto& obj = instance<RetryTracker>(self);
     SharedAccess access(obj.flag);
-    return make_bool(obj.value->is_permanently_failed(args.get<std::string_view>(0)));
+    return make_bool(obj.value->is_permanently_failed(args.get<HashedText>(0)));
 }
 
 PyMethodDef tracker_methods[] = {
@@ -116,12 +129,12 @@ Instance<RetryTracker>& tracker_arg(const Arguments& args, std::size_t i) {
 // ---- ClaimRegistry: claims, completion, eligibility
 
 struct KeyArgs {
-    std::string_view room_id;
-    std::string_view message_id;
+    HashedText room_id;
+    HashedText message_id;
 };
 
 KeyArgs key_args(const Arguments& args) {
-    return {args.get<std::string_view>(0), args.get<std::string_view>(1)};
+    return {args.get<HashedText>(0), args.get<HashedText>(1)};
 }
 
 struct FactField {
@@ -213,7 +226,7 @@ template <class Access, class F>
 Ref on_room(PyObject* self, const Arguments& args, F&& body) {
     auto& obj = instance<ClaimRegistry>(self);
     Access access(obj.flag);
-    return body(*obj.value, args.get<std::string_view>(0));
+    return body(*obj.value, args.get<HashedText>(0));
 }
 
 Ref try_claim(PyObject* self, const Arguments& args) {
@@ -230,7 +243,7 @@ Ref release(PyObject* self, const Arguments& args) {
 }
 
 Ref inflight_ids(PyObject* self, const Arguments& args) {
-    return on_room<SharedAccess>(self, args, [](const ClaimRegistry& r, std::string_view room) {
+    return on_room<SharedAccess>(self, args, [](const ClaimRegistry& r, const HashedText& room) {
         return make_str_list(r.inflight_ids(room));
     });
 }
@@ -249,13 +262,15 @@ Ref remember_completed(PyObject* self, const Arguments& args) {
 }
 
 Ref completed_ids(PyObject* self, const Arguments& args) {
-    return on_room<SharedAccess>(self, args, [](const ClaimRegistry& r, std::string_view room) {
-        return make_str_list(r.completed_ids(room));
+    return on_room<SharedAccess>(self, args, [](const ClaimRegistry& r, const HashedText& room) {
+        return make_list_of(r.completed_count(room), [&](auto add) {
+            r.for_each_completed(room, [&](std::string_view id) { add(make_str(id)); });
+        });
     });
 }
 
 Ref discard_completed(PyObject* self, const Arguments& args) {
-    return on_room<ExclusiveAccess>(self, args, [](ClaimRegistry& r, std::string_view room) {
+    return on_room<ExclusiveAccess>(self, args, [](ClaimRegistry& r, const HashedText& room) {
         r.discard_completed(room);
         return none();
     });
@@ -267,7 +282,7 @@ Ref is_ack_pending(PyObject* self, const Arguments& args) {
     });
 }
 
-template <DeliveryEligibility (ClaimRegistry::*Decide)(std::string_view, std::string_view,
+template <DeliveryEligibility (ClaimRegistry::*Decide)(const HashedText&, const HashedText&,
                                                        const RetryTracker&, const DeliveryFacts&)>
 Ref eligibility(PyObject* self, const Arguments& args) {
     return on_key<ExclusiveAccess>(self, args, [&](ClaimRegistry& r, const KeyArgs& k) {
@@ -396,13 +411,13 @@ Ref park_ack(PyObject* self, const Arguments& args) {
 }
 
 Ref unpark_acks(PyObject* self, const Arguments& args) {
-    return on_room<ExclusiveAccess>(self, args, [](ClaimRegistry& r, std::string_view room) {
+    return on_room<ExclusiveAccess>(self, args, [](ClaimRegistry& r, const HashedText& room) {
         return make_uint(r.unpark_acks(room));
     });
 }
 
 Ref pending_ack_ids(PyObject* self, const Arguments& args) {
-    return on_room<SharedAccess>(self, args, [](const ClaimRegistry& r, std::string_view room) {
+    return on_room<SharedAccess>(self, args, [](const ClaimRegistry& r, const HashedText& room) {
         return make_str_list(r.pending_ack_ids(room));
     });
 }
@@ -458,7 +473,7 @@ Ref park_settlement(PyObject* self, const Arguments& args) {
 }
 
 Ref has_retryable_settlement(PyObject* self, const Arguments& args) {
-    return on_room<SharedAccess>(self, args, [](const ClaimRegistry& r, std::string_view room) {
+    return on_room<SharedAccess>(self, args, [](const ClaimRegistry& r, const HashedText& room) {
         return make_bool(r.has_retryable_settlement(room));
     });
 }

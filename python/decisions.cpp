@@ -129,7 +129,10 @@ Ref forget(PyObject* self, const Arguments& args) {
 constexpr auto kUnclaimed = method("unclaimed", "");
 Ref unclaimed(PyObject* self, const Arguments&) {
     SharedAccess access(flag(self));
-    return make_str_list(registry(self).unclaimed());
+    const DecisionRegistry& r = registry(self);
+    return make_list_of(r.unclaimed_count(), [&](auto add) {
+        r.for_each_unclaimed([&](std::string_view token) { add(make_str(token)); });
+    });
 }
 
 constexpr auto kUnclaimedInRoom = method("unclaimed_in_room", "", arg("room_id"));

@@ -47,23 +47,26 @@ constexpr Impl shared = &call<SharedAccess, Method>;
 template <auto Method>
 constexpr Impl exclusive = &call<ExclusiveAccess, Method>;
 
-using EstablishedOf = const SubscriptionFamily::Established& (Tracker::*)() const;
+using FamilyOf = const SubscriptionFamily& (Tracker::*)() const;
 
-Ref key_and_ticket(const std::string& key, SubscriptionTicket ticket) {
+Ref key_and_ticket(std::string_view key, SubscriptionTicket ticket) {
     return make_pair(make_str(key), make_uint(ticket));
 }
 
-Ref key_only(const std::string& key, SubscriptionTicket) {
+Ref key_only(std::string_view key, SubscriptionTicket) {
     return make_str(key);
 }
 
 // One item per established entry, oldest first.
-template <EstablishedOf Established, Ref (*Item)(const std::string&, SubscriptionTicket)>
+template <FamilyOf Family, Ref (*Item)(std::string_view, SubscriptionTicket)>
 Ref established_list(PyObject* self, const Arguments&) {
     auto& obj = instance<Tracker>(self);
     SharedAccess access(obj.flag);
-    return make_list((std::as_const(*obj.value).*Established)(),
-                     [](const auto& entry) { return Item(entry.first, entry.second); });
+    const SubscriptionFamily& family = (std::as_const(*obj.value).*Family)();
+    return make_list_of(family.established_count(), [&](auto add) {
+        family.for_each_established(
+            [&](std::string_view key, SubscriptionTicket ticket) { add(Item(key, ticket)); });
+    });
 }
 
 constexpr auto kCtor = function("SubscriptionTracker", "");
@@ -120,10 +123,9 @@ PyMethodDef tracker_methods[] = {
     method_def<kUnsubscribeRoom, exclusive<&Tracker::unsubscribe_room>>(),
     method_def<kRoomLeaveComplete, exclusive<&Tracker::mark_room_leave_complete>>(),
     method_def<kRoomReconciled, exclusive<&Tracker::acknowledge_room_reconciled>>(),
-    method_def<kRoomRejoinCandidates,
-               established_list<&Tracker::subscribed_rooms, key_and_ticket>>(),
+    method_def<kRoomRejoinCandidates, established_list<&Tracker::rooms, key_and_ticket>>(),
     method_def<kRoomRejoinFailed, exclusive<&Tracker::mark_room_rejoin_failed>>(),
-    method_def<kSubscribedRoomIds, established_list<&Tracker::subscribed_rooms, key_only>>(),
+    method_def<kSubscribedRoomIds, established_list<&Tracker::rooms, key_only>>(),
     method_def<kOnReconnected, exclusive<&Tracker::on_reconnected>>(),
     method_def<kEndSession, exclusive<&Tracker::end_session>>(),
     method_def<kBeginTopicJoin, exclusive<&Tracker::begin_agent_topic_join>>(),
@@ -135,10 +137,9 @@ PyMethodDef tracker_methods[] = {
     method_def<kLeaveTopic, exclusive<&Tracker::leave_agent_topic>>(),
     method_def<kTopicLeaveComplete, exclusive<&Tracker::mark_agent_topic_leave_complete>>(),
     method_def<kTopicReconciled, exclusive<&Tracker::acknowledge_agent_topic_reconciled>>(),
-    method_def<kTopicRejoinCandidates,
-               established_list<&Tracker::joined_agent_topics, key_and_ticket>>(),
+    method_def<kTopicRejoinCandidates, established_list<&Tracker::topics, key_and_ticket>>(),
     method_def<kTopicRejoinFailed, exclusive<&Tracker::mark_agent_topic_rejoin_failed>>(),
-    method_def<kJoinedTopics, established_list<&Tracker::joined_agent_topics, key_only>>(),
+    method_def<kJoinedTopics, established_list<&Tracker::topics, key_only>>(),
     {nullptr, nullptr, 0, nullptr},
 };
 

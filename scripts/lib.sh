@@ -5,7 +5,8 @@ set -euo pipefail
 
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 PYTHON=${PYTHON:-/usr/bin/python3}
-PACKAGES=(g++ cmake make python3-dev libgtest-dev python3-pytest python3-hypothesis clang-format)
+PACKAGES=(g++ cmake make python3-dev libgtest-dev python3-pytest python3-hypothesis clang-format
+    libboost1.81-dev)
 # Only the fuzz step needs these.
 FUZZ_PACKAGES=(clang-14 libclang-rt-14-dev)
 

@@ -2,26 +2,9 @@
 
 #include <algorithm>
 #include <array>
+#include <utility>
 
 namespace vorn {
-
-namespace {
-
-std::vector<std::string_view> ids_of(const OrderedSet<std::string>* ids) {
-    std::vector<std::string_view> out;
-    if (!ids) return out;
-    out.reserve(ids->size());
-    for (const std::string& id : *ids) out.emplace_back(id);
-    return out;
-}
-
-template <class Rooms>
-auto* room_ids(Rooms& rooms, std::string_view room_id) {
-    const auto it = rooms.find(room_id);
-    return it == rooms.end() ? nullptr : &it->second;
-}
-
-}  // namespace
 
 std::string_view eligibility_text(DeliveryEligibility e) {
     static constexpr std::array<std::string_view, 7> kTexts = {
@@ -32,70 +15,209 @@ std::string_view eligibility_text(DeliveryEligibility e) {
 ClaimRegistry::ClaimRegistry(std::uint32_t max_completed, std::uint64_t first_token)
     : max_completed_(std::max<std::uint32_t>(max_completed, 1)), next_token_(first_token) {}
 
-bool ClaimRegistry::try_claim(std::string_view room_id, std::string_view message_id) {
-    return inflight_.try_emplace(room_id).first->second.insert(message_id).second;
+void ClaimRegistry::erase_room(SlotIndex room) {
+    if (room == last_room_.slot) last_room_.slot = kNoSlot;
+    rooms_.erase(room);
 }
 
-void ClaimRegistry::release(std::string_view room_id, std::string_view message_id) {
-    auto* ids = room_ids(inflight_, room_id);
-    if (!ids || !ids->erase(message_id)) return;
+ClaimRegistry::Located ClaimRegistry::obtain(const HashedText& room_id,
+                                             const HashedText& message_id, Located at) {
+    if (at.message != kNoSlot) return at;
+    bool room_added = false;
+    if (at.room == kNoSlot) std::tie(at.room, room_added) = rooms_.insert(FlatKey(room_id));
+    try {
+        const FlatKey key(message_id, at.room);
+        at.message = messages_.insert(key).first;
+        at.message_hash = key.hash;
+    } catch (...) {
+        if (room_added) erase_room(at.room);
+        throw;
+    }
+    ++rooms_[at.room].messages;
+    return at;
+}
+
+void ClaimRegistry::forget_if_unused(const Located& at) {
+    if (!messages_[at.message].holds_nothing()) return;
+    messages_.erase(at.message, at.message_hash);
     // Rooms come and go; an emptied room must not stay behind.
-    if (ids->empty()) inflight_.erase(room_id);
+    if (--rooms_[at.room].messages == 0) erase_room(at.room);
 }
 
-std::vector<std::string_view> ClaimRegistry::inflight_ids(std::string_view room_id) const {
-    return ids_of(room_ids(inflight_, room_id));
+void ClaimRegistry::forget_if_unused(SlotIndex message) {
+    if (!messages_[message].holds_nothing()) return;
+    const SlotIndex room = messages_.scope(message);
+    messages_.erase(message);
+    if (--rooms_[room].messages == 0) erase_room(room);
 }
 
-bool ClaimRegistry::is_completed(std::string_view room_id, std::string_view message_id) {
-    auto* ids = room_ids(completed_, room_id);
-    return ids && ids->move_to_newest(message_id) != ids->end();
+ClaimRegistry::Active* ClaimRegistry::active_of(const Located& at) {
+    return const_cast<Active*>(std::as_const(*this).active_of(at));
 }
 
-void ClaimRegistry::remember_completed(std::string_view room_id, std::string_view message_id) {
-    auto& ids = completed_.try_emplace(room_id).first->second;
-    if (!ids.insert(message_id).second) ids.move_to_newest(message_id);
-    while (ids.size() > max_completed_) ids.pop_oldest();
-    const KeyView key{room_id, message_id};
-    pending_.erase(key);
-    ack_retries_.erase(key);
+ClaimRegistry::Active& ClaimRegistry::activate(const Located& at) {
+    if (Active* active = active_of(at)) return *active;
+    std::uint32_t record = free_active_;
+    if (record == kNoRecord) {
+        try {
+            active_.emplace_back();
+        } catch (...) {
+            forget_if_unused(at);
+            throw;
+        }
+        record = static_cast<std::uint32_t>(active_.size() - 1);
+    } else {
+        free_active_ = active_[record].inflight_order.next;
+        active_[record] = Active{};
+    }
+    active_[record].message = at.message;
+    messages_[at.message].active = record;
+    return active_[record];
 }
 
-std::vector<std::string_view> ClaimRegistry::completed_ids(std::string_view room_id) const {
-    return ids_of(room_ids(completed_, room_id));
+void ClaimRegistry::settle(const Located& at) {
+    const std::uint32_t record = messages_[at.message].active;
+    if (record != kNoRecord && active_[record].holds_nothing()) {
+        active_[record] = Active{};
+        active_[record].inflight_order.next = free_active_;
+        free_active_ = record;
+        messages_[at.message].active = kNoRecord;
+    }
+    forget_if_unused(at);
 }
 
-void ClaimRegistry::discard_completed(std::string_view room_id) {
-    completed_.erase(room_id);
+void ClaimRegistry::claim(const Located& at) {
+    Active& active = activate(at);
+    active.inflight = true;
+    rooms_[at.room].inflight.push_back(messages_[at.message].active, inflight_links());
 }
 
-DeliveryEligibility ClaimRegistry::delivery_eligibility(std::string_view room_id,
-                                                        std::string_view message_id,
-                                                        const RetryTracker& tracker,
-                                                        const DeliveryFacts& facts) {
+bool ClaimRegistry::try_claim(const HashedText& room_id, const HashedText& message_id) {
+    const Located at = obtain(room_id, message_id, locate(room_id, message_id));
+    if (const Active* active = active_of(at); active && active->inflight) return false;
+    claim(at);
+    return true;
+}
+
+void ClaimRegistry::release(const HashedText& room_id, const HashedText& message_id) {
+    const Located at = locate(room_id, message_id);
+    Active* active = active_of(at);
+    if (!active || !active->inflight) return;
+    rooms_[at.room].inflight.unlink(messages_[at.message].active, inflight_links());
+    active->inflight = false;
+    settle(at);
+}
+
+std::vector<std::string_view> ClaimRegistry::inflight_ids(const HashedText& room_id) const {
+    std::vector<std::string_view> out;
+    const SlotIndex room = find_room(room_id);
+    if (room == kNoSlot) return out;
+    out.reserve(rooms_[room].inflight.size());
+    for (std::uint32_t r = rooms_[room].inflight.front(); r != kNoRecord;
+         r = active_[r].inflight_order.next) {
+        out.push_back(messages_.text(active_[r].message));
+    }
+    return out;
+}
+
+void ClaimRegistry::refresh_completed(const Located& at) {
+    rooms_[at.room].completed.move_to_back(at.message, completed_links());
+}
+
+bool ClaimRegistry::is_completed(const HashedText& room_id, const HashedText& message_id) {
+    const Located at = locate(room_id, message_id);
+    if (at.message == kNoSlot || !messages_[at.message].completed) return false;
+    refresh_completed(at);
+    return true;
+}
+
+void ClaimRegistry::complete(const HashedText& room_id, const HashedText& message_id, Located at) {
+    at = obtain(room_id, message_id, at);
+    if (messages_[at.message].completed) {
+        refresh_completed(at);
+    } else {
+        messages_[at.message].completed = true;
+        rooms_[at.room].completed.push_back(at.message, completed_links());
+    }
+    drop_pending_and_retries(at);
+    settle(at);
+    // The newest id is never the one evicted, so the room stays.
+    while (rooms_[at.room].completed.size() > max_completed_) {
+        const SlotIndex oldest = rooms_[at.room].completed.front();
+        rooms_[at.room].completed.unlink(oldest, completed_links());
+        messages_[oldest].completed = false;
+        forget_if_unused(oldest);
+    }
+}
+
+void ClaimRegistry::remember_completed(const HashedText& room_id, const HashedText& message_id) {
+    complete(room_id, message_id, locate(room_id, message_id));
+}
+
+std::size_t ClaimRegistry::completed_count(const HashedText& room_id) const {
+    const SlotIndex room = find_room(room_id);
+    return room == kNoSlot ? 0 : rooms_[room].completed.size();
+}
+
+std::vector<std::string_view> ClaimRegistry::completed_ids(const HashedText& room_id) const {
+    std::vector<std::string_view> out;
+    out.reserve(completed_count(room_id));
+    for_each_completed(room_id, [&](std::string_view id) { out.push_back(id); });
+    return out;
+}
+
+void ClaimRegistry::discard_completed(const HashedText& room_id) {
+    const SlotIndex room = find_room(room_id);
+    if (room == kNoSlot) return;
+    // The room itself may go with its last message, so its list is read afresh each step.
+    for (SlotIndex m = rooms_[room].completed.front(); m != kNoSlot;) {
+        const SlotIndex next = messages_[m].completed_order.next;
+        rooms_[room].completed.unlink(m, completed_links());
+        messages_[m].completed = false;
+        forget_if_unused(m);
+        m = next;
+    }
+}
+
+DeliveryEligibility ClaimRegistry::decide(const HashedText& room_id, const HashedText& message_id,
+                                          const RetryTracker& tracker, const DeliveryFacts& facts,
+                                          Located& at) {
     if (facts.self_echo) return DeliveryEligibility::Self;
-    if (pending_.contains(KeyView{room_id, message_id})) return DeliveryEligibility::Pending;
+    at = locate(room_id, message_id);
+    const Active* active = active_of(at);
+    if (active && active->pending) return DeliveryEligibility::Pending;
     // The lookup refreshes the id even when the host already knows it is processed.
-    const bool completed = is_completed(room_id, message_id);
-    if (completed || facts.durably_processed) return DeliveryEligibility::Completed;
+    if (at.message != kNoSlot && messages_[at.message].completed) {
+        refresh_completed(at);
+        return DeliveryEligibility::Completed;
+    }
+    if (facts.durably_processed) return DeliveryEligibility::Completed;
     if (tracker.is_permanently_failed(message_id)) return DeliveryEligibility::Exhausted;
     if (facts.durably_failed && !facts.allow_failed_retry) return DeliveryEligibility::Failed;
-    const auto* ids = room_ids(inflight_, room_id);
-    if (ids && ids->contains(message_id)) return DeliveryEligibility::Inflight;
+    if (active && active->inflight) return DeliveryEligibility::Inflight;
     return DeliveryEligibility::Runnable;
 }
 
-DeliveryEligibility ClaimRegistry::guarded_claim(std::string_view room_id,
-                                                 std::string_view message_id,
+DeliveryEligibility ClaimRegistry::delivery_eligibility(const HashedText& room_id,
+                                                        const HashedText& message_id,
+                                                        const RetryTracker& tracker,
+                                                        const DeliveryFacts& facts) {
+    Located at;
+    return decide(room_id, message_id, tracker, facts, at);
+}
+
+DeliveryEligibility ClaimRegistry::guarded_claim(const HashedText& room_id,
+                                                 const HashedText& message_id,
                                                  const RetryTracker& tracker,
                                                  const DeliveryFacts& facts) {
-    const DeliveryEligibility answer = delivery_eligibility(room_id, message_id, tracker, facts);
-    if (answer == DeliveryEligibility::Runnable) try_claim(room_id, message_id);
+    Located at;
+    const DeliveryEligibility answer = decide(room_id, message_id, tracker, facts, at);
+    if (answer == DeliveryEligibility::Runnable) claim(obtain(room_id, message_id, at));
     return answer;
 }
 
-bool ClaimRegistry::is_ack_pending(std::string_view room_id, std::string_view message_id) const {
-    return pending_.contains(KeyView{room_id, message_id});
+bool ClaimRegistry::is_ack_pending(const HashedText& room_id, const HashedText& message_id) const {
+    return find_pending(locate(room_id, message_id)) != nullptr;
 }
 
 }  // namespace vorn

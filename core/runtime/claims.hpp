@@ -7,13 +7,17 @@
 // Only the completed sets are bounded. The in-flight set, the pending entries and the
 // acknowledgement retry counters shrink only through `release`, confirmation and
 // `remember_completed`: draining them is the host's part. Per-message operations are O(1); the
-// room-scoped pending walks are linear in the pending store.
+// room-scoped walks are linear in what the room holds.
+//
+// Every fact about one message lives in one entry of a flat table keyed by the message id under
+// its room's slot, so a call finds all of them with one lookup; a room's in-flight, completed and
+// pending messages are orders over those entries. An entry goes once it holds no fact, a room
+// once it holds no entry.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <optional>
-#include <string>
 #include <string_view>
 #include <utility>
 #include <variant>
@@ -21,7 +25,7 @@
 
 #include "core/enums.hpp"
 #include "core/error.hpp"
-#include "core/ordered.hpp"
+#include "core/flat/flat_table.hpp"
 #include "core/runtime/retry.hpp"
 #include "core/runtime/settlement.hpp"
 
@@ -59,77 +63,209 @@ class ClaimRegistry {
     std::uint32_t max_completed() const { return max_completed_; }
 
     // In flight. Returned views stay valid until the registry next changes.
-    bool try_claim(std::string_view room_id, std::string_view message_id);
-    void release(std::string_view room_id, std::string_view message_id);
-    std::vector<std::string_view> inflight_ids(std::string_view room_id) const;
+    bool try_claim(const HashedText& room_id, const HashedText& message_id);
+    void release(const HashedText& room_id, const HashedText& message_id);
+    std::vector<std::string_view> inflight_ids(const HashedText& room_id) const;
 
     // Completed. A hit of `is_completed` makes the id the room's most recent.
-    bool is_completed(std::string_view room_id, std::string_view message_id);
+    bool is_completed(const HashedText& room_id, const HashedText& message_id);
     // Also drops the key's pending entry and acknowledgement retry counter; leaves it in flight.
-    void remember_completed(std::string_view room_id, std::string_view message_id);
-    std::vector<std::string_view> completed_ids(std::string_view room_id) const;
-    void discard_completed(std::string_view room_id);
+    void remember_completed(const HashedText& room_id, const HashedText& message_id);
+    std::vector<std::string_view> completed_ids(const HashedText& room_id) const;
+    std::size_t completed_count(const HashedText& room_id) const;
+    // Calls f(message_id) for each of the room's completed ids, least recently touched first.
+    template <class F>
+    void for_each_completed(const HashedText& room_id, F&& f) const {
+        const SlotIndex room = find_room(room_id);
+        if (room == kNoSlot) return;
+        for (SlotIndex m = rooms_[room].completed.front(); m != kNoSlot;
+             m = messages_[m].completed_order.next) {
+            f(messages_.text(m));
+        }
+    }
+    void discard_completed(const HashedText& room_id);
 
-    DeliveryEligibility delivery_eligibility(std::string_view room_id, std::string_view message_id,
+    DeliveryEligibility delivery_eligibility(const HashedText& room_id,
+                                             const HashedText& message_id,
                                              const RetryTracker& tracker,
                                              const DeliveryFacts& facts);
     // As delivery_eligibility, and claims the message when it is runnable.
-    DeliveryEligibility guarded_claim(std::string_view room_id, std::string_view message_id,
+    DeliveryEligibility guarded_claim(const HashedText& room_id, const HashedText& message_id,
                                       const RetryTracker& tracker, const DeliveryFacts& facts);
 
     // Pending entries, shared by acknowledgements and settlements. Returned pointers stay valid
     // until the registry next changes.
-    bool is_ack_pending(std::string_view room_id, std::string_view message_id) const;
-    const PendingEntry* pending_ack(std::string_view room_id, std::string_view message_id) const;
-    void remember_ack_pending(std::string_view room_id, std::string_view message_id);
+    bool is_ack_pending(const HashedText& room_id, const HashedText& message_id) const;
+    const PendingEntry* pending_ack(const HashedText& room_id, const HashedText& message_id) const;
+    void remember_ack_pending(const HashedText& room_id, const HashedText& message_id);
     Result<std::monostate> remember_failed_ack_pending(
-        std::string_view room_id, std::string_view message_id, std::string_view error,
+        const HashedText& room_id, const HashedText& message_id, std::string_view error,
         std::optional<std::string_view> trace_context);
-    bool park_ack(std::string_view room_id, std::string_view message_id, ParkedReason reason);
-    std::size_t unpark_acks(std::string_view room_id);
-    std::vector<std::string_view> pending_ack_ids(std::string_view room_id) const;
+    bool park_ack(const HashedText& room_id, const HashedText& message_id, ParkedReason reason);
+    std::size_t unpark_acks(const HashedText& room_id);
+    std::vector<std::string_view> pending_ack_ids(const HashedText& room_id) const;
     // Counts write retries per key, saturating; independent of any entry.
-    std::uint32_t record_ack_retry(std::string_view room_id, std::string_view message_id);
+    std::uint32_t record_ack_retry(const HashedText& room_id, const HashedText& message_id);
 
     // The entry (existing or new) always has a token on success.
     Result<const PendingEntry*> record_processed_settlement(
-        std::string_view room_id, std::string_view message_id,
+        const HashedText& room_id, const HashedText& message_id,
         std::optional<std::string_view> trace_context);
     Result<const PendingEntry*> record_failed_settlement(
-        std::string_view room_id, std::string_view message_id, std::string_view error,
+        const HashedText& room_id, const HashedText& message_id, std::string_view error,
         const RetryTracker& tracker, bool allow_retry,
         std::optional<std::string_view> trace_context);
     // nullptr when nothing is pending.
     Result<const PendingEntry*> pending_settlement(
-        std::string_view room_id, std::string_view message_id,
+        const HashedText& room_id, const HashedText& message_id,
         std::optional<std::string_view> trace_context) const;
     // False, changing nothing, unless `token` names the key's entry.
-    bool confirm_settlement(std::string_view room_id, std::string_view message_id,
+    bool confirm_settlement(const HashedText& room_id, const HashedText& message_id,
                             std::string_view token, RetryTracker& tracker);
-    bool park_settlement(std::string_view room_id, std::string_view message_id,
+    bool park_settlement(const HashedText& room_id, const HashedText& message_id,
                          std::string_view token, ParkedReason reason);
-    bool has_retryable_settlement(std::string_view room_id) const;
+    bool has_retryable_settlement(const HashedText& room_id) const;
+
+    // Entries held (messages with at least one fact) and rooms held, for tests of forgetting.
+    std::size_t message_entries() const { return messages_.size(); }
+    std::size_t room_entries() const { return rooms_.size(); }
 
   private:
-    using Key = std::pair<std::string, std::string>;
-    using KeyView = std::pair<std::string_view, std::string_view>;
-    using IdsByRoom = OrderedMap<std::string, OrderedSet<std::string>>;
-    using PendingMap = OrderedMap<Key, PendingEntry>;
+    static constexpr std::uint32_t kNoRecord = kNoSlot;
+
+    struct Room {
+        IndexList inflight;   // claim order, over active records
+        IndexList completed;  // least recently touched first, over messages
+        IndexList pending;    // order of creation, over active records
+        std::uint32_t messages = 0;
+    };
+    // Most messages held are only completed, so the facts a message holds while the host works on
+    // it live in a separate record, and an entry stays small.
+    struct Message {
+        Links completed_order;
+        std::uint32_t active = kNoRecord;
+        bool completed = false;
+
+        bool holds_nothing() const { return !completed && active == kNoRecord; }
+    };
+    struct Active {
+        Links inflight_order;  // `next` links free records
+        Links pending_order;
+        SlotIndex message = kNoSlot;
+        std::uint32_t ack_retries = 0;  // 0: no counter
+        bool inflight = false;
+        std::optional<PendingEntry> pending;
+
+        bool holds_nothing() const { return !inflight && !pending && ack_retries == 0; }
+    };
+    // The slots of one message key; kNoSlot where absent.
+    struct Located {
+        SlotIndex room = kNoSlot;
+        SlotIndex message = kNoSlot;
+        std::uint32_t message_hash = 0;
+    };
+
+    auto completed_links() { return links_in(messages_, &Message::completed_order); }
+    auto inflight_links() { return links_in(active_, &Active::inflight_order); }
+    auto pending_links() { return links_in(active_, &Active::pending_order); }
+
+    Located locate(const HashedText& room_id, const HashedText& message_id) const;
+    // The room's slot or kNoSlot; a host asks about one room many times in a row, so the last
+    // room found is tried first.
+    SlotIndex find_room(const HashedText& room_id) const;
+    void erase_room(SlotIndex room);
+    // Finds or adds the key's entry (and its room).
+    Located obtain(const HashedText& room_id, const HashedText& message_id, Located at);
+    // Drops the entry once it holds no fact, and its room once that holds no entry.
+    void forget_if_unused(const Located& at);
+    void forget_if_unused(SlotIndex message);
+    Active* active_of(const Located& at);
+    const Active* active_of(const Located& at) const;
+    // The key's active record, made when it has none (the key's entry must exist).
+    Active& activate(const Located& at);
+    // Frees the key's active record once it holds nothing, then forgets the key if it can.
+    void settle(const Located& at);
+
+    void claim(const Located& at);
+    void complete(const HashedText& room_id, const HashedText& message_id, Located at);
+    void refresh_completed(const Located& at);
+    // The rule without the claim; fills `at` with what it looked up.
+    DeliveryEligibility decide(const HashedText& room_id, const HashedText& message_id,
+                               const RetryTracker& tracker, const DeliveryFacts& facts,
+                               Located& at);
 
     std::optional<std::uint64_t> take_token();
-    Result<const PendingEntry*> record_settlement(KeyView key, TerminalIntent intent,
+    const PendingEntry* find_pending(const Located& at) const;
+    PendingEntry* find_pending(const Located& at);
+    const PendingEntry& add_pending(const Located& at, PendingEntry entry);
+    // Drops the entry and the retry counter; the caller settles the key.
+    void drop_pending_and_retries(const Located& at);
+    Result<const PendingEntry*> record_settlement(const HashedText& room_id,
+                                                  const HashedText& message_id,
+                                                  TerminalIntent intent,
                                                   SettlementContinuation continuation,
                                                   std::optional<std::string_view> trace_context);
-    const PendingEntry* find_pending(KeyView key) const;
-    // The key's entry when `token` names it, else end().
-    PendingMap::iterator find_by_token(KeyView key, std::string_view token);
+    // The key's entry when `token` names it, else null.
+    PendingEntry* find_by_token(const Located& at, std::string_view token);
+    template <class F>
+    void for_each_pending(const HashedText& room_id, F&& f) const;
 
     std::uint32_t max_completed_;
     std::uint64_t next_token_;
-    IdsByRoom inflight_;
-    IdsByRoom completed_;
-    PendingMap pending_;
-    OrderedMap<Key, std::uint32_t> ack_retries_;
+    // Moves with the rooms it names: a moved-from registry forgets it, as it forgets its rooms.
+    struct LastRoom {
+        SlotIndex slot = kNoSlot;
+        std::uint64_t hash = 0;
+
+        LastRoom() = default;
+        LastRoom(const LastRoom&) = default;
+        LastRoom& operator=(const LastRoom&) = default;
+        LastRoom(LastRoom&& other) noexcept
+            : slot(std::exchange(other.slot, kNoSlot)), hash(other.hash) {}
+        LastRoom& operator=(LastRoom&& other) noexcept {
+            slot = std::exchange(other.slot, kNoSlot);
+            hash = other.hash;
+            return *this;
+        }
+        ~LastRoom() = default;
+    };
+
+    FlatTable<Room> rooms_;
+    mutable LastRoom last_room_;
+    FlatTable<Message> messages_;  // scoped by the room's slot
+    std::vector<Active> active_;
+    std::uint32_t free_active_ = kNoRecord;
 };
+
+// Every call starts with these lookups; defined here so that both sources inline them.
+inline SlotIndex ClaimRegistry::find_room(const HashedText& room_id) const {
+    if (last_room_.slot != kNoSlot && last_room_.hash == room_id.hash &&
+        rooms_.text(last_room_.slot) == room_id.text) {
+        return last_room_.slot;
+    }
+    const SlotIndex room = rooms_.find(FlatKey(room_id));
+    if (room != kNoSlot) {
+        last_room_.slot = room;
+        last_room_.hash = room_id.hash;
+    }
+    return room;
+}
+
+inline ClaimRegistry::Located ClaimRegistry::locate(const HashedText& room_id,
+                                                    const HashedText& message_id) const {
+    Located at;
+    at.room = find_room(room_id);
+    if (at.room == kNoSlot) return at;
+    const FlatKey key(message_id, at.room);
+    at.message = messages_.find(key);
+    at.message_hash = key.hash;
+    return at;
+}
+
+inline const ClaimRegistry::Active* ClaimRegistry::active_of(const Located& at) const {
+    if (at.message == kNoSlot) return nullptr;
+    const std::uint32_t record = messages_[at.message].active;
+    return record == kNoRecord ? nullptr : &active_[record];
+}
 
 }  // namespace vorn

@@ -38,123 +38,137 @@ std::optional<std::uint64_t> DecisionRegistry::take_ticket() {
     return next_ticket_++;
 }
 
-// Every minted and keyed token shares one namespace, so a colliding draw is skipped; the state
-// keeps advancing, which keeps two registries with one seed in step.
-std::string DecisionRegistry::mint_token() {
-    for (;;) {
-        std::string token = low_word_hex(splitmix64_next(state_));
-        if (!decisions_.contains(token)) return token;
+void DecisionRegistry::add(const FlatKey& key, std::optional<std::string_view> room_id,
+                           std::uint64_t ticket) {
+    const SlotIndex slot = decisions_.insert(key).first;
+    Decision& d = decisions_[slot];
+    d.ticket = ticket;
+    try {
+        if (room_id) d.room_id.emplace(*room_id);
+    } catch (...) {
+        decisions_.erase(slot, key.hash);
+        throw;
     }
+    order_.push_back(slot, order_links());
 }
 
 std::optional<DecisionRegistry::Registration> DecisionRegistry::register_minted(
     std::optional<std::string_view> room_id) {
     const auto ticket = take_ticket();
     if (!ticket) return std::nullopt;
-    std::string token = mint_token();
-    Decision decision{room_id ? std::optional<std::string>(*room_id) : std::nullopt, *ticket};
-    decisions_.try_emplace(token, std::move(decision));
-    return Registration{std::move(token), *ticket};
+    // Every minted and keyed token shares one namespace, so a colliding draw is skipped; the
+    // state keeps advancing, which keeps two registries with one seed in step.
+    for (;;) {
+        std::string token = low_word_hex(splitmix64_next(state_));
+        const HashedText text(token);
+        const FlatKey key(text);
+        if (decisions_.find(key) != kNoSlot) continue;
+        add(key, room_id, *ticket);
+        return Registration{std::move(token), *ticket};
+    }
 }
 
 std::optional<DecisionRegistry::Registration> DecisionRegistry::register_keyed(
-    std::string_view key) {
-    const auto existing = decisions_.find(key);
-    if (existing != decisions_.end() && existing->second.claimed) return std::nullopt;
+    const HashedText& key) {
+    const FlatKey k(key);
+    const SlotIndex existing = decisions_.find(k);
+    if (existing != kNoSlot && decisions_[existing].claimed) return std::nullopt;
     const auto ticket = take_ticket();
     if (!ticket) return std::nullopt;
-    if (existing != decisions_.end()) {
-        existing->second = Decision{std::nullopt, *ticket};
+    if (existing != kNoSlot) {
+        decisions_[existing].room_id.reset();
+        decisions_[existing].ticket = *ticket;
     } else {
-        decisions_.try_emplace(key, Decision{std::nullopt, *ticket});
+        add(k, std::nullopt, *ticket);
     }
-    return Registration{std::string(key), *ticket};
+    return Registration{std::string(key.text), *ticket};
 }
 
-DecisionRegistry::Decision* DecisionRegistry::current(std::string_view token,
-                                                      std::uint64_t ticket) {
-    const auto it = decisions_.find(token);
-    if (it == decisions_.end() || it->second.ticket != ticket) return nullptr;
-    return &it->second;
+SlotIndex DecisionRegistry::current(const FlatKey& key, std::uint64_t ticket) const {
+    const SlotIndex slot = decisions_.find(key);
+    return slot != kNoSlot && decisions_[slot].ticket == ticket ? slot : kNoSlot;
 }
 
-void DecisionRegistry::remove(Map::iterator it) {
-    if (it->second.claimed) --claimed_count_;
-    decisions_.erase(it);
+void DecisionRegistry::remove(SlotIndex slot, std::uint32_t hash) {
+    if (decisions_[slot].claimed) --claimed_count_;
+    order_.unlink(slot, order_links());
+    decisions_.erase(slot, hash);
 }
 
-ClaimOutcome DecisionRegistry::try_claim(std::string_view token, std::uint64_t ticket) {
-    Decision* decision = current(token, ticket);
-    if (!decision) return ClaimOutcome::Stale;
-    if (decision->claimed) return ClaimOutcome::AlreadyClaimed;
-    decision->claimed = true;
+ClaimOutcome DecisionRegistry::try_claim(const HashedText& token, std::uint64_t ticket) {
+    const SlotIndex slot = current(FlatKey(token), ticket);
+    if (slot == kNoSlot) return ClaimOutcome::Stale;
+    if (decisions_[slot].claimed) return ClaimOutcome::AlreadyClaimed;
+    decisions_[slot].claimed = true;
     ++claimed_count_;
     return ClaimOutcome::Claimed;
 }
 
-bool DecisionRegistry::withdraw(std::string_view token, std::uint64_t ticket) {
-    const auto it = decisions_.find(token);
-    if (it == decisions_.end() || it->second.ticket != ticket || it->second.claimed) return false;
-    remove(it);
+bool DecisionRegistry::withdraw(const HashedText& token, std::uint64_t ticket) {
+    const FlatKey key(token);
+    const SlotIndex slot = current(key, ticket);
+    if (slot == kNoSlot || decisions_[slot].claimed) return false;
+    remove(slot, key.hash);
     return true;
 }
 
-bool DecisionRegistry::forget(std::string_view token, std::uint64_t ticket) {
-    const auto it = decisions_.find(token);
-    if (it == decisions_.end() || it->second.ticket != ticket) return false;
-    remove(it);
+bool DecisionRegistry::forget(const HashedText& token, std::uint64_t ticket) {
+    const FlatKey key(token);
+    const SlotIndex slot = current(key, ticket);
+    if (slot == kNoSlot) return false;
+    remove(slot, key.hash);
     return true;
 }
 
 std::vector<std::string> DecisionRegistry::unclaimed() const {
     std::vector<std::string> tokens;
     tokens.reserve(unclaimed_count());
-    for (const auto& [token, decision] : decisions_) {
-        if (!decision.claimed) tokens.push_back(token);
-    }
+    for_each_unclaimed([&](std::string_view token) { tokens.emplace_back(token); });
     return tokens;
 }
 
 std::vector<std::string> DecisionRegistry::unclaimed_in_room(std::string_view room_id) const {
     std::vector<std::string> tokens;
-    for (const auto& [token, decision] : decisions_) {
-        if (!decision.claimed && decision.room_id == room_id) tokens.push_back(token);
+    for (SlotIndex i = order_.front(); i != kNoSlot; i = decisions_[i].order.next) {
+        const Decision& d = decisions_[i];
+        if (!d.claimed && d.room_id == room_id) tokens.emplace_back(decisions_.text(i));
     }
     return tokens;
 }
 
+SlotIndex DecisionRegistry::oldest_unclaimed_slot() const {
+    if (unclaimed_count() == 0) return kNoSlot;
+    SlotIndex i = order_.front();
+    while (i != kNoSlot && decisions_[i].claimed) i = decisions_[i].order.next;
+    return i;
+}
+
 std::optional<std::string> DecisionRegistry::oldest_unclaimed() const {
-    if (unclaimed_count() == 0) return std::nullopt;
-    for (const auto& [token, decision] : decisions_) {
-        if (!decision.claimed) return token;
-    }
-    return std::nullopt;
+    const SlotIndex slot = oldest_unclaimed_slot();
+    if (slot == kNoSlot) return std::nullopt;
+    return std::string(decisions_.text(slot));
 }
 
 std::optional<std::string> DecisionRegistry::evict_oldest() {
-    if (!max_pending_ || decisions_.size() < *max_pending_ || unclaimed_count() == 0) {
-        return std::nullopt;
-    }
-    for (auto it = decisions_.begin(); it != decisions_.end(); ++it) {
-        if (it->second.claimed) continue;
-        std::string token = it->first;
-        remove(it);
-        return token;
-    }
-    return std::nullopt;
+    if (!max_pending_ || decisions_.size() < *max_pending_) return std::nullopt;
+    const SlotIndex slot = oldest_unclaimed_slot();
+    if (slot == kNoSlot) return std::nullopt;
+    std::string token(decisions_.text(slot));
+    remove(slot, FlatKey(HashedText(token)).hash);
+    return token;
 }
 
 template <class Pred>
 CancelledDecisions DecisionRegistry::cancel_where(Pred pred) {
     CancelledDecisions cancelled;
-    for (auto it = decisions_.begin(); it != decisions_.end();) {
-        if (!pred(it->second)) {
-            ++it;
-            continue;
+    for (SlotIndex i = order_.front(); i != kNoSlot;) {
+        const SlotIndex next = decisions_[i].order.next;
+        if (pred(decisions_[i])) {
+            auto& list = decisions_[i].claimed ? cancelled.claimed : cancelled.unclaimed;
+            list.emplace_back(decisions_.text(i));
+            remove(i, FlatKey(HashedText(list.back())).hash);
         }
-        (it->second.claimed ? cancelled.claimed : cancelled.unclaimed).push_back(it->first);
-        if (it->second.claimed) --claimed_count_;
-        it = decisions_.erase(it);
+        i = next;
     }
     return cancelled;
 }

@@ -3,6 +3,7 @@
 // operation names the registration by (token, ticket): a holder of a superseded or removed
 // registration gets `Stale`/false/none and never touches a newer ask under the same token.
 // The `max_pending` limit is only consulted by `evict_oldest`; the registry never evicts by itself.
+// The asks are one flat table keyed by token, in registration order by index links.
 #pragma once
 
 #include <cstdint>
@@ -12,7 +13,7 @@
 #include <vector>
 
 #include "core/enums.hpp"
-#include "core/ordered.hpp"
+#include "core/flat/flat_table.hpp"
 
 namespace vorn {
 
@@ -41,15 +42,22 @@ class DecisionRegistry {
     std::optional<Registration> register_minted(std::optional<std::string_view> room_id);
     // Re-registering an unclaimed key keeps its place and stales the previous ticket; a claimed
     // key is never replaced (None).
-    std::optional<Registration> register_keyed(std::string_view key);
+    std::optional<Registration> register_keyed(const HashedText& key);
 
-    ClaimOutcome try_claim(std::string_view token, std::uint64_t ticket);
+    ClaimOutcome try_claim(const HashedText& token, std::uint64_t ticket);
     // Removes only a current, unclaimed registration.
-    bool withdraw(std::string_view token, std::uint64_t ticket);
+    bool withdraw(const HashedText& token, std::uint64_t ticket);
     // Removes a current registration, claimed or not.
-    bool forget(std::string_view token, std::uint64_t ticket);
+    bool forget(const HashedText& token, std::uint64_t ticket);
 
     std::vector<std::string> unclaimed() const;
+    // Calls f(token) for each unclaimed ask, oldest first.
+    template <class F>
+    void for_each_unclaimed(F&& f) const {
+        for (SlotIndex i = order_.front(); i != kNoSlot; i = decisions_[i].order.next) {
+            if (!decisions_[i].claimed) f(decisions_.text(i));
+        }
+    }
     std::vector<std::string> unclaimed_in_room(std::string_view room_id) const;
     std::size_t unclaimed_count() const { return decisions_.size() - claimed_count_; }
     std::optional<std::string> oldest_unclaimed() const;
@@ -64,21 +72,25 @@ class DecisionRegistry {
 
   private:
     struct Decision {
+        Links order;
         std::optional<std::string> room_id;
-        std::uint64_t ticket;
+        std::uint64_t ticket = 0;
         bool claimed = false;
     };
-    using Map = OrderedMap<std::string, Decision>;
 
     std::optional<std::uint64_t> take_ticket();
-    std::string mint_token();
-    // The decision under `token` when `ticket` is its current ticket, else null.
-    Decision* current(std::string_view token, std::uint64_t ticket);
-    void remove(Map::iterator it);
+    // Appends a new unclaimed decision under the absent key.
+    void add(const FlatKey& key, std::optional<std::string_view> room_id, std::uint64_t ticket);
+    // The decision's slot when `ticket` is its current ticket, else kNoSlot.
+    SlotIndex current(const FlatKey& key, std::uint64_t ticket) const;
+    void remove(SlotIndex slot, std::uint32_t hash);
+    SlotIndex oldest_unclaimed_slot() const;
     template <class Pred>
     CancelledDecisions cancel_where(Pred pred);
+    auto order_links() { return links_in(decisions_, &Decision::order); }
 
-    Map decisions_;
+    FlatTable<Decision> decisions_;
+    IndexList order_;  // registration order
     std::size_t claimed_count_ = 0;
     std::optional<std::uint32_t> max_pending_;
     std::uint64_t state_;

@@ -8,71 +8,98 @@ namespace vorn {
 RetryTracker::RetryTracker(std::uint32_t max_retries, std::uint32_t max_tracked)
     : max_retries_(max_retries), max_tracked_(std::max<std::uint32_t>(max_tracked, 1)) {}
 
-template <class Store, class... Value>
-void RetryTracker::insert_bounded(Store& store, std::string_view message_id, Value&&... value) {
-    bool inserted = false;
-    if constexpr (sizeof...(Value) == 0) {
-        inserted = store.insert(message_id).second;
-    } else {
-        inserted = store.try_emplace(message_id, std::forward<Value>(value)...).second;
-    }
-    if (!inserted) return;
-    while (store.size() > max_tracked_) store.pop_oldest();
+void RetryTracker::forget_if_unused(SlotIndex slot, std::uint32_t hash) {
+    const Tracked& t = ids_[slot];
+    if (!t.has_state && !t.failed) ids_.erase(slot, hash);
 }
 
-AttemptOutcome RetryTracker::record_attempt(std::string_view message_id) {
+void RetryTracker::trim(IndexList& store, Links Tracked::*order, bool Tracked::*fact) {
+    while (store.size() > max_tracked_) {
+        const SlotIndex oldest = store.front();
+        store.unlink(oldest, links_in(ids_, order));
+        ids_[oldest].*fact = false;
+        if (!ids_[oldest].has_state && !ids_[oldest].failed) ids_.erase(oldest);
+    }
+}
+
+void RetryTracker::start_state(SlotIndex slot, AttemptState state) {
+    ids_[slot].state = state;
+    ids_[slot].has_state = true;
+    attempts_.push_back(slot, attempt_links());
+    trim(attempts_, &Tracked::attempt_order, &Tracked::has_state);
+}
+
+void RetryTracker::mark_failed(SlotIndex slot) {
+    if (ids_[slot].failed) return;
+    ids_[slot].failed = true;
+    failed_.push_back(slot, failed_links());
+    trim(failed_, &Tracked::failed_order, &Tracked::failed);
+}
+
+void RetryTracker::drop_state(SlotIndex slot, std::uint32_t hash) {
+    attempts_.unlink(slot, attempt_links());
+    ids_[slot].has_state = false;
+    forget_if_unused(slot, hash);
+}
+
+AttemptOutcome RetryTracker::record_attempt(const HashedText& message_id) {
+    const SlotIndex slot = ids_.insert(FlatKey(message_id)).first;
     AttemptState state{1, max_retries_};
-    if (auto it = attempts_.find(message_id); it != attempts_.end()) {
-        if (it->second.attempts < std::numeric_limits<std::uint32_t>::max()) {
-            ++it->second.attempts;
-        }
-        state = it->second;
+    if (Tracked& t = ids_[slot]; t.has_state) {
+        if (t.state.attempts < std::numeric_limits<std::uint32_t>::max()) ++t.state.attempts;
+        state = t.state;
     } else {
-        insert_bounded(attempts_, message_id, state);
+        start_state(slot, state);
     }
     const bool exhausted = state.attempts > state.max_retries;
-    if (exhausted) mark_permanently_failed(message_id);
+    if (exhausted) mark_failed(slot);
     return {state.attempts, exhausted};
 }
 
-void RetryTracker::mark_success(std::string_view message_id) {
-    attempts_.erase(message_id);
+void RetryTracker::mark_success(const HashedText& message_id) {
+    const FlatKey key(message_id);
+    const SlotIndex slot = ids_.find(key);
+    if (slot != kNoSlot && ids_[slot].has_state) drop_state(slot, key.hash);
 }
 
-void RetryTracker::discard_attempt(std::string_view message_id) {
-    const auto it = attempts_.find(message_id);
-    if (it == attempts_.end()) return;
-    if (it->second.attempts > 1) {
-        --it->second.attempts;
+void RetryTracker::discard_attempt(const HashedText& message_id) {
+    const FlatKey key(message_id);
+    const SlotIndex slot = ids_.find(key);
+    if (slot == kNoSlot || !ids_[slot].has_state) return;
+    if (ids_[slot].state.attempts > 1) {
+        --ids_[slot].state.attempts;
     } else {
-        attempts_.erase(it);
+        drop_state(slot, key.hash);
     }
 }
 
-bool RetryTracker::is_permanently_failed(std::string_view message_id) const {
-    return failed_.contains(message_id);
+bool RetryTracker::is_permanently_failed(const HashedText& message_id) const {
+    const SlotIndex slot = ids_.find(FlatKey(message_id));
+    return slot != kNoSlot && ids_[slot].failed;
 }
 
-void RetryTracker::mark_permanently_failed(std::string_view message_id) {
-    insert_bounded(failed_, message_id);
+void RetryTracker::mark_permanently_failed(const HashedText& message_id) {
+    mark_failed(ids_.insert(FlatKey(message_id)).first);
 }
 
-AttemptState RetryTracker::attempt_state(std::string_view message_id) const {
-    const auto it = attempts_.find(message_id);
-    return it == attempts_.end() ? AttemptState{0, max_retries_} : it->second;
+AttemptState RetryTracker::attempt_state(const HashedText& message_id) const {
+    const SlotIndex slot = ids_.find(FlatKey(message_id));
+    if (slot == kNoSlot || !ids_[slot].has_state) return {0, max_retries_};
+    return ids_[slot].state;
 }
 
-void RetryTracker::restore_attempt(std::string_view message_id, std::uint32_t attempts,
+void RetryTracker::restore_attempt(const HashedText& message_id, std::uint32_t attempts,
                                    std::uint32_t max_retries) {
+    const SlotIndex slot = ids_.insert(FlatKey(message_id)).first;
     AttemptState state{attempts, std::min(max_retries, max_retries_)};
-    if (auto it = attempts_.find(message_id); it != attempts_.end()) {
-        it->second.attempts = std::max(attempts, it->second.attempts);
-        it->second.max_retries = std::min(max_retries, it->second.max_retries);
-        state = it->second;
+    if (Tracked& t = ids_[slot]; t.has_state) {
+        t.state.attempts = std::max(attempts, t.state.attempts);
+        t.state.max_retries = std::min(max_retries, t.state.max_retries);
+        state = t.state;
     } else {
-        insert_bounded(attempts_, message_id, state);
+        start_state(slot, state);
     }
-    if (state.attempts >= state.max_retries) mark_permanently_failed(message_id);
+    if (state.attempts >= state.max_retries) mark_failed(slot);
 }
 
 }  // namespace vorn

@@ -4,13 +4,15 @@
 // stores are bounded by `max_tracked`: inserting a new id evicts the oldest ids until the bound
 // holds again, while updating an id never moves or evicts anything. Counts saturate at the u32
 // maximum. `attempt_state` and `restore_attempt` serve settlement confirmation only.
+//
+// Both stores share one flat table, one entry per id holding its attempt state and its failure
+// mark, each store an order over the entries that have its fact; an entry goes when both are gone.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
-#include <string>
-#include <string_view>
 
-#include "core/ordered.hpp"
+#include "core/flat/flat_table.hpp"
 
 namespace vorn {
 
@@ -41,29 +43,50 @@ class RetryTracker {
     std::uint32_t max_tracked() const { return max_tracked_; }
 
     // Attempt number budget + 1 (and every later one) is exhausted and marks the id failed.
-    AttemptOutcome record_attempt(std::string_view message_id);
+    AttemptOutcome record_attempt(const HashedText& message_id);
     // Forgets the attempt state; a permanent failure stays.
-    void mark_success(std::string_view message_id);
+    void mark_success(const HashedText& message_id);
     // Takes back one attempt; taking back the only one forgets the state. Failures stay.
-    void discard_attempt(std::string_view message_id);
-    bool is_permanently_failed(std::string_view message_id) const;
-    void mark_permanently_failed(std::string_view message_id);
+    void discard_attempt(const HashedText& message_id);
+    bool is_permanently_failed(const HashedText& message_id) const;
+    void mark_permanently_failed(const HashedText& message_id);
 
     // The id's state, or 0 attempts under the tracker's budget when it has none.
-    AttemptState attempt_state(std::string_view message_id) const;
+    AttemptState attempt_state(const HashedText& message_id) const;
     // Merges a state saved with a retry settlement: the higher count, the lower budget. Marks the
     // id failed when no budget is left.
-    void restore_attempt(std::string_view message_id, std::uint32_t attempts,
+    void restore_attempt(const HashedText& message_id, std::uint32_t attempts,
                          std::uint32_t max_retries);
 
+    // Ids held, with an attempt state or a failure mark or both (never above 2 * max_tracked).
+    std::size_t tracked_ids() const { return ids_.size(); }
+
   private:
-    template <class Store, class... Value>
-    void insert_bounded(Store& store, std::string_view message_id, Value&&... value);
+    struct Tracked {
+        Links attempt_order;
+        Links failed_order;
+        AttemptState state{0, 0};
+        bool has_state = false;
+        bool failed = false;
+    };
+
+    auto attempt_links() { return links_in(ids_, &Tracked::attempt_order); }
+    auto failed_links() { return links_in(ids_, &Tracked::failed_order); }
+
+    // Gives the id's entry a fresh state (newest) or the failure mark, then trims that store.
+    void start_state(SlotIndex slot, AttemptState state);
+    void mark_failed(SlotIndex slot);
+    // Takes its fact from the oldest ids of `store` until it holds max_tracked ids.
+    void trim(IndexList& store, Links Tracked::*order, bool Tracked::*fact);
+    void drop_state(SlotIndex slot, std::uint32_t hash);
+    // Erases the entry once it holds neither fact.
+    void forget_if_unused(SlotIndex slot, std::uint32_t hash);
 
     std::uint32_t max_retries_;
     std::uint32_t max_tracked_;
-    OrderedMap<std::string, AttemptState> attempts_;
-    OrderedSet<std::string> failed_;
+    FlatTable<Tracked> ids_;
+    IndexList attempts_;  // ids with an attempt state, oldest first
+    IndexList failed_;    // permanently failed ids, oldest first
 };
 
 }  // namespace vorn

@@ -19,78 +19,99 @@ std::optional<AdmissionTicket> RoomRoster::take_ticket() {
     return next_ticket_++;
 }
 
-RoomMembership RoomRoster::room_membership(std::string_view room_id) const {
-    if (admitting_.contains(room_id)) return RoomMembership::Admitting;
-    if (admitted_.contains(room_id)) return RoomMembership::Admitted;
-    return RoomMembership::Unadmitted;
+SlotIndex RoomRoster::admitting(const FlatKey& key, AdmissionTicket ticket) const {
+    const SlotIndex slot = rooms_.find(key);
+    if (slot == kNoSlot || rooms_[slot].admitted || rooms_[slot].ticket != ticket) return kNoSlot;
+    return slot;
 }
 
-std::optional<AdmissionTicket> RoomRoster::begin_room_admission(std::string_view room_id,
+RoomMembership RoomRoster::room_membership(const HashedText& room_id) const {
+    const SlotIndex slot = rooms_.find(FlatKey(room_id));
+    if (slot == kNoSlot) return RoomMembership::Unadmitted;
+    return rooms_[slot].admitted ? RoomMembership::Admitted : RoomMembership::Admitting;
+}
+
+std::optional<AdmissionTicket> RoomRoster::begin_room_admission(const HashedText& room_id,
                                                                 bool passes_filter) {
-    if (!passes_filter || admitting_.contains(room_id) || admitted_.contains(room_id)) {
+    const FlatKey key(room_id);
+    if (!passes_filter || next_ticket_ == kExhausted || rooms_.find(key) != kNoSlot) {
         return std::nullopt;
     }
-    const auto ticket = take_ticket();
-    if (ticket) admitting_.try_emplace(room_id, *ticket);
-    return ticket;
+    const SlotIndex slot = rooms_.insert(key).first;
+    rooms_[slot].ticket = *take_ticket();
+    return rooms_[slot].ticket;
 }
 
-bool RoomRoster::record_room_admission(std::string_view room_id, AdmissionTicket ticket,
+bool RoomRoster::record_room_admission(const HashedText& room_id, AdmissionTicket ticket,
                                        bool succeeded) {
-    const auto it = admitting_.find(room_id);
-    if (it == admitting_.end() || it->second != ticket) return false;
-    // Out of the admitting map before into the admitted set: never in both.
-    admitting_.erase(it);
-    if (succeeded) admitted_.insert(room_id);
-    return succeeded;
+    const FlatKey key(room_id);
+    const SlotIndex slot = admitting(key, ticket);
+    if (slot == kNoSlot) return false;
+    if (!succeeded) {
+        rooms_.erase(slot, key.hash);
+        return false;
+    }
+    rooms_[slot].admitted = true;
+    admitted_.push_back(slot, admitted_links());
+    return true;
 }
 
-bool RoomRoster::is_room_admission_current(std::string_view room_id, AdmissionTicket ticket) const {
-    const auto it = admitting_.find(room_id);
-    return it != admitting_.end() && it->second == ticket;
+bool RoomRoster::is_room_admission_current(const HashedText& room_id,
+                                           AdmissionTicket ticket) const {
+    return admitting(FlatKey(room_id), ticket) != kNoSlot;
 }
 
-bool RoomRoster::record_room_removed(std::string_view room_id) {
-    admitting_.erase(room_id);
-    return admitted_.erase(room_id);
+bool RoomRoster::record_room_removed(const HashedText& room_id) {
+    const FlatKey key(room_id);
+    const SlotIndex slot = rooms_.find(key);
+    if (slot == kNoSlot) return false;
+    const bool was_admitted = rooms_[slot].admitted;
+    if (was_admitted) admitted_.unlink(slot, admitted_links());
+    rooms_.erase(slot, key.hash);
+    return was_admitted;
 }
 
 std::vector<std::string> RoomRoster::tracked_room_ids() const {
-    return {admitted_.begin(), admitted_.end()};
+    std::vector<std::string> ids;
+    ids.reserve(admitted_.size());
+    for (SlotIndex i = admitted_.front(); i != kNoSlot; i = rooms_[i].admitted_order.next) {
+        ids.emplace_back(rooms_.text(i));
+    }
+    return ids;
 }
 
 RoomReconciliation RoomRoster::reconcile(std::span<const std::string> current_room_ids) {
     const std::unordered_set<std::string_view> snapshot(current_room_ids.begin(),
                                                         current_room_ids.end());
     RoomReconciliation out;
-    for (const std::string& id : admitted_) {
-        (snapshot.contains(id) ? out.resync : out.removed).push_back(id);
+    for (std::string& id : tracked_room_ids()) {
+        (snapshot.contains(id) ? out.resync : out.removed).push_back(std::move(id));
     }
     sort_by_bytes(out.removed);
     sort_by_bytes(out.resync);
 
     std::vector<std::string> fresh;
     for (std::string_view id : snapshot) {
-        if (!admitting_.contains(id) && !admitted_.contains(id)) fresh.emplace_back(id);
+        if (rooms_.find(FlatKey(id)) == kNoSlot) fresh.emplace_back(id);
     }
     sort_by_bytes(fresh);
 
-    for (const std::string& id : out.removed) admitted_.erase(id);
+    for (const std::string& id : out.removed) record_room_removed(id);
     for (std::string& id : fresh) {
-        const auto ticket = take_ticket();
+        const auto ticket = begin_room_admission(id, true);
         if (!ticket) break;  // the rooms left over stay out of the roster
-        admitting_.try_emplace(id, *ticket);
         out.admitting.emplace_back(std::move(id), *ticket);
     }
     return out;
 }
 
 std::vector<std::string> RoomRoster::clear() {
-    std::vector<std::string> ids(admitted_.begin(), admitted_.end());
-    for (const auto& [id, ticket] : admitting_) ids.push_back(id);
+    std::vector<std::string> ids;
+    ids.reserve(rooms_.size());
+    rooms_.for_each([&](SlotIndex i) { ids.emplace_back(rooms_.text(i)); });
     sort_by_bytes(ids);
+    rooms_.clear();
     admitted_.clear();
-    admitting_.clear();
     return ids;
 }
 

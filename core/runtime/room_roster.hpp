@@ -2,6 +2,8 @@
 // being admitted under a ticket, and reconciliation against the platform's authoritative list
 // after a reconnect. Tickets come from one counter and are never reused, so a report carrying an
 // old ticket is recognised as stale and changes nothing. Nothing here fails: refusals are values.
+// One flat table entry per room held, admitting (with its ticket) or admitted; the admitted rooms
+// are an order over the entries.
 #pragma once
 
 #include <cstdint>
@@ -14,7 +16,7 @@
 #include <vector>
 
 #include "core/enums.hpp"
-#include "core/ordered.hpp"
+#include "core/flat/flat_table.hpp"
 
 namespace vorn {
 
@@ -37,26 +39,35 @@ class RoomRoster {
     // A roster whose counter starts further on, as one that has already handed out that many.
     explicit RoomRoster(AdmissionTicket next_ticket) : next_ticket_(next_ticket) {}
 
-    RoomMembership room_membership(std::string_view room_id) const;
+    RoomMembership room_membership(const HashedText& room_id) const;
     // A fresh ticket, or nothing when the filter refused the room, the room is already admitting
     // or admitted, or the counter is exhausted.
-    std::optional<AdmissionTicket> begin_room_admission(std::string_view room_id,
+    std::optional<AdmissionTicket> begin_room_admission(const HashedText& room_id,
                                                         bool passes_filter);
     // True only when the current admission of the room succeeded; a stale ticket changes nothing.
-    bool record_room_admission(std::string_view room_id, AdmissionTicket ticket, bool succeeded);
-    bool is_room_admission_current(std::string_view room_id, AdmissionTicket ticket) const;
+    bool record_room_admission(const HashedText& room_id, AdmissionTicket ticket, bool succeeded);
+    bool is_room_admission_current(const HashedText& room_id, AdmissionTicket ticket) const;
     // Forgets the room, dropping any admission in progress; true if it was admitted.
-    bool record_room_removed(std::string_view room_id);
+    bool record_room_removed(const HashedText& room_id);
     std::vector<std::string> tracked_room_ids() const;  // admission order
     RoomReconciliation reconcile(std::span<const std::string> current_room_ids);
     // Every room held (admitted and admitting), sorted; the counter keeps going.
     std::vector<std::string> clear();
 
   private:
-    std::optional<AdmissionTicket> take_ticket();
+    struct Room {
+        Links admitted_order;
+        AdmissionTicket ticket = 0;  // of the admission in progress
+        bool admitted = false;
+    };
 
-    OrderedSet<std::string> admitted_;
-    OrderedMap<std::string, AdmissionTicket> admitting_;
+    std::optional<AdmissionTicket> take_ticket();
+    // The room's slot when it is admitting under `ticket`, else kNoSlot.
+    SlotIndex admitting(const FlatKey& key, AdmissionTicket ticket) const;
+    auto admitted_links() { return links_in(rooms_, &Room::admitted_order); }
+
+    FlatTable<Room> rooms_;
+    IndexList admitted_;  // admission order
     AdmissionTicket next_ticket_ = 0;
 };
 

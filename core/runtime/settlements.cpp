@@ -2,6 +2,7 @@
 // tokens and continuations, parking, and the acknowledgement retry counters.
 #include <charconv>
 #include <limits>
+#include <utility>
 
 #include "core/runtime/claims.hpp"
 
@@ -42,150 +43,178 @@ std::optional<std::uint64_t> ClaimRegistry::take_token() {
     return next_token_++;
 }
 
-const PendingEntry* ClaimRegistry::find_pending(KeyView key) const {
-    const auto it = pending_.find(key);
-    return it == pending_.end() ? nullptr : &it->second;
+const PendingEntry* ClaimRegistry::find_pending(const Located& at) const {
+    const Active* active = active_of(at);
+    return active && active->pending ? &*active->pending : nullptr;
 }
 
-ClaimRegistry::PendingMap::iterator ClaimRegistry::find_by_token(KeyView key,
-                                                                 std::string_view token) {
-    const auto it = pending_.find(key);
-    const bool named =
-        it != pending_.end() && it->second.token && token_matches(*it->second.token, token);
-    return named ? it : pending_.end();
+PendingEntry* ClaimRegistry::find_pending(const Located& at) {
+    return const_cast<PendingEntry*>(std::as_const(*this).find_pending(at));
 }
 
-const PendingEntry* ClaimRegistry::pending_ack(std::string_view room_id,
-                                               std::string_view message_id) const {
-    return find_pending({room_id, message_id});
+const PendingEntry& ClaimRegistry::add_pending(const Located& at, PendingEntry entry) {
+    Active& active = activate(at);
+    active.pending = std::move(entry);
+    rooms_[at.room].pending.push_back(messages_[at.message].active, pending_links());
+    return *active.pending;
 }
 
-void ClaimRegistry::remember_ack_pending(std::string_view room_id, std::string_view message_id) {
-    const KeyView key{room_id, message_id};
-    if (pending_.contains(key)) return;
-    pending_.try_emplace(key, PendingEntry{take_token(), TerminalIntent::processed(), {}, {}});
+void ClaimRegistry::drop_pending_and_retries(const Located& at) {
+    Active* active = active_of(at);
+    if (!active) return;
+    if (active->pending) {
+        rooms_[at.room].pending.unlink(messages_[at.message].active, pending_links());
+        active->pending.reset();
+    }
+    active->ack_retries = 0;
+}
+
+PendingEntry* ClaimRegistry::find_by_token(const Located& at, std::string_view token) {
+    PendingEntry* entry = find_pending(at);
+    return entry && entry->token && token_matches(*entry->token, token) ? entry : nullptr;
+}
+
+template <class F>
+void ClaimRegistry::for_each_pending(const HashedText& room_id, F&& f) const {
+    const SlotIndex room = find_room(room_id);
+    if (room == kNoSlot) return;
+    for (std::uint32_t r = rooms_[room].pending.front(); r != kNoRecord;
+         r = active_[r].pending_order.next) {
+        f(r);
+    }
+}
+
+const PendingEntry* ClaimRegistry::pending_ack(const HashedText& room_id,
+                                               const HashedText& message_id) const {
+    return find_pending(locate(room_id, message_id));
+}
+
+void ClaimRegistry::remember_ack_pending(const HashedText& room_id, const HashedText& message_id) {
+    const Located at = locate(room_id, message_id);
+    if (find_pending(at)) return;
+    add_pending(obtain(room_id, message_id, at),
+                PendingEntry{take_token(), TerminalIntent::processed(), {}, {}});
 }
 
 Result<std::monostate> ClaimRegistry::remember_failed_ack_pending(
-    std::string_view room_id, std::string_view message_id, std::string_view error,
+    const HashedText& room_id, const HashedText& message_id, std::string_view error,
     std::optional<std::string_view> trace_context) {
-    const KeyView key{room_id, message_id};
-    if (const PendingEntry* entry = find_pending(key)) {
+    const Located at = locate(room_id, message_id);
+    if (const PendingEntry* entry = find_pending(at)) {
         if (entry->intent.error != error) return different_intent(trace_context);
         return std::monostate{};
     }
-    pending_.try_emplace(key, PendingEntry{take_token(), TerminalIntent::failed(error), {}, {}});
+    add_pending(obtain(room_id, message_id, at),
+                PendingEntry{take_token(), TerminalIntent::failed(error), {}, {}});
     return std::monostate{};
 }
 
-bool ClaimRegistry::park_ack(std::string_view room_id, std::string_view message_id,
+bool ClaimRegistry::park_ack(const HashedText& room_id, const HashedText& message_id,
                              ParkedReason reason) {
-    const auto it = pending_.find(KeyView{room_id, message_id});
-    if (it == pending_.end()) return false;
-    it->second.parked = reason;
+    PendingEntry* entry = find_pending(locate(room_id, message_id));
+    if (!entry) return false;
+    entry->parked = reason;
     return true;
 }
 
-std::size_t ClaimRegistry::unpark_acks(std::string_view room_id) {
+std::size_t ClaimRegistry::unpark_acks(const HashedText& room_id) {
     std::size_t cleared = 0;
-    for (auto& [key, entry] : pending_) {
-        if (key.first != room_id || !entry.parked) continue;
-        entry.parked.reset();
+    for_each_pending(room_id, [&](std::uint32_t r) {
+        if (!active_[r].pending->parked) return;
+        active_[r].pending->parked.reset();
         ++cleared;
-    }
+    });
     return cleared;
 }
 
-std::vector<std::string_view> ClaimRegistry::pending_ack_ids(std::string_view room_id) const {
+std::vector<std::string_view> ClaimRegistry::pending_ack_ids(const HashedText& room_id) const {
     std::vector<std::string_view> ids;
-    for (const auto& [key, entry] : pending_) {
-        if (key.first == room_id) ids.emplace_back(key.second);
-    }
+    for_each_pending(room_id,
+                     [&](std::uint32_t r) { ids.push_back(messages_.text(active_[r].message)); });
     return ids;
 }
 
-std::uint32_t ClaimRegistry::record_ack_retry(std::string_view room_id,
-                                              std::string_view message_id) {
-    std::uint32_t& count = ack_retries_.try_emplace(KeyView{room_id, message_id}, 0).first->second;
+std::uint32_t ClaimRegistry::record_ack_retry(const HashedText& room_id,
+                                              const HashedText& message_id) {
+    const Located at = obtain(room_id, message_id, locate(room_id, message_id));
+    std::uint32_t& count = activate(at).ack_retries;
     if (count < std::numeric_limits<std::uint32_t>::max()) ++count;
     return count;
 }
 
 Result<const PendingEntry*> ClaimRegistry::record_settlement(
-    KeyView key, TerminalIntent intent, SettlementContinuation continuation,
-    std::optional<std::string_view> trace_context) {
-    if (const PendingEntry* entry = find_pending(key)) {
+    const HashedText& room_id, const HashedText& message_id, TerminalIntent intent,
+    SettlementContinuation continuation, std::optional<std::string_view> trace_context) {
+    const Located at = locate(room_id, message_id);
+    if (const PendingEntry* entry = find_pending(at)) {
         // An existing entry stands as it is; the continuation offered now is not taken.
         if (entry->intent != intent) return different_intent(trace_context);
         if (!entry->token) return tokens_exhausted(trace_context);
         return entry;
     }
-    const std::optional<std::uint64_t> token = take_token();
-    if (!token) return tokens_exhausted(trace_context);
-    const auto placed =
-        pending_.try_emplace(key, PendingEntry{token, std::move(intent), {}, continuation});
-    return &placed.first->second;
+    if (next_token_ == kTokenCeiling) return tokens_exhausted(trace_context);
+    const Located placed = obtain(room_id, message_id, at);
+    return &add_pending(placed, PendingEntry{take_token(), std::move(intent), {}, continuation});
 }
 
 Result<const PendingEntry*> ClaimRegistry::record_processed_settlement(
-    std::string_view room_id, std::string_view message_id,
+    const HashedText& room_id, const HashedText& message_id,
     std::optional<std::string_view> trace_context) {
-    return record_settlement({room_id, message_id}, TerminalIntent::processed(),
+    return record_settlement(room_id, message_id, TerminalIntent::processed(),
                              SettlementContinuation::finished(), trace_context);
 }
 
 Result<const PendingEntry*> ClaimRegistry::record_failed_settlement(
-    std::string_view room_id, std::string_view message_id, std::string_view error,
+    const HashedText& room_id, const HashedText& message_id, std::string_view error,
     const RetryTracker& tracker, bool allow_retry, std::optional<std::string_view> trace_context) {
     const AttemptState state = tracker.attempt_state(message_id);
     const SettlementContinuation continuation =
         allow_retry && state.attempts < state.max_retries
             ? SettlementContinuation::retry(state.attempts, state.max_retries)
             : SettlementContinuation::finished();
-    return record_settlement({room_id, message_id}, TerminalIntent::failed(error), continuation,
+    return record_settlement(room_id, message_id, TerminalIntent::failed(error), continuation,
                              trace_context);
 }
 
 Result<const PendingEntry*> ClaimRegistry::pending_settlement(
-    std::string_view room_id, std::string_view message_id,
+    const HashedText& room_id, const HashedText& message_id,
     std::optional<std::string_view> trace_context) const {
-    const PendingEntry* entry = find_pending({room_id, message_id});
+    const PendingEntry* entry = find_pending(locate(room_id, message_id));
     if (entry && !entry->token) return tokens_exhausted(trace_context);
     return entry;
 }
 
-bool ClaimRegistry::confirm_settlement(std::string_view room_id, std::string_view message_id,
+bool ClaimRegistry::confirm_settlement(const HashedText& room_id, const HashedText& message_id,
                                        std::string_view token, RetryTracker& tracker) {
-    const KeyView key{room_id, message_id};
-    const auto it = find_by_token(key, token);
-    if (it == pending_.end()) return false;
-    const PendingEntry& entry = it->second;
-    if (entry.continuation.is_retry()) {
-        tracker.restore_attempt(message_id, entry.continuation.attempts,
-                                entry.continuation.max_retries);
-        pending_.erase(it);
-        ack_retries_.erase(key);
+    const Located at = locate(room_id, message_id);
+    const PendingEntry* entry = find_by_token(at, token);
+    if (!entry) return false;
+    if (entry->continuation.is_retry()) {
+        tracker.restore_attempt(message_id, entry->continuation.attempts,
+                                entry->continuation.max_retries);
+        drop_pending_and_retries(at);
+        settle(at);
         return true;
     }
-    if (entry.intent.is_failed()) tracker.mark_permanently_failed(message_id);
+    if (entry->intent.is_failed()) tracker.mark_permanently_failed(message_id);
     tracker.mark_success(message_id);
-    remember_completed(room_id, message_id);  // drops the entry and the retry counter
+    complete(room_id, message_id, at);  // drops the entry and the retry counter
     return true;
 }
 
-bool ClaimRegistry::park_settlement(std::string_view room_id, std::string_view message_id,
+bool ClaimRegistry::park_settlement(const HashedText& room_id, const HashedText& message_id,
                                     std::string_view token, ParkedReason reason) {
-    const auto it = find_by_token({room_id, message_id}, token);
-    if (it == pending_.end()) return false;
-    it->second.parked = reason;
+    PendingEntry* entry = find_by_token(locate(room_id, message_id), token);
+    if (!entry) return false;
+    entry->parked = reason;
     return true;
 }
 
-bool ClaimRegistry::has_retryable_settlement(std::string_view room_id) const {
-    for (const auto& [key, entry] : pending_) {
-        if (key.first == room_id && !entry.parked) return true;
-    }
-    return false;
+bool ClaimRegistry::has_retryable_settlement(const HashedText& room_id) const {
+    bool retryable = false;
+    for_each_pending(
+        room_id, [&](std::uint32_t r) { retryable = retryable || !active_[r].pending->parked; });
+    return retryable;
 }
 
 }  // namespace vorn

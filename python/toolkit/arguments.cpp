@@ -77,9 +77,8 @@ void Arguments::check_required() const {
     }
 }
 
-Arguments::Arguments(const Signature& sig, PyObject* const* args, Py_ssize_t nargs,
-                     PyObject* kwnames)
-    : sig_(sig) {
+void Arguments::parse(PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+    values_.fill(nullptr);
     bind_positional(nargs);
     for (Py_ssize_t i = 0; i < nargs; ++i) values_[static_cast<std::size_t>(i)] = args[i];
     const Py_ssize_t nkw = kwnames ? PyTuple_Size(kwnames) : 0;
@@ -88,6 +87,7 @@ Arguments::Arguments(const Signature& sig, PyObject* const* args, Py_ssize_t nar
 }
 
 Arguments::Arguments(const Signature& sig, PyObject* args, PyObject* kwargs) : sig_(sig) {
+    values_.fill(nullptr);
     const Py_ssize_t nargs = args ? PyTuple_Size(args) : 0;
     bind_positional(nargs);
     for (Py_ssize_t i = 0; i < nargs; ++i) {

@@ -13,8 +13,20 @@ namespace vorn::py {
 
 class Arguments {
   public:
-    // Raises TypeError (and throws PyErrorAlreadySet) for a count or keyword error.
-    Arguments(const Signature& sig, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames);
+    // Raises TypeError (and throws PyErrorAlreadySet) for a count or keyword error. `sig` must
+    // outlive the parsed arguments.
+    Arguments(const Signature& sig, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames)
+        : sig_(sig) {
+        // The common call, given only by position and every required parameter, needs no checks.
+        const auto n = static_cast<std::size_t>(nargs);
+        if (!kwnames && n >= sig.min_positional && n <= sig.positional) {
+            // Plain loops: a call for a few words would cost more than the copy.
+            for (std::size_t i = 0; i < n; ++i) values_[i] = args[i];
+            for (std::size_t i = n; i < sig.params.size(); ++i) values_[i] = nullptr;
+            return;
+        }
+        parse(args, nargs, kwnames);
+    }
     // The same from a constructor's argument tuple and keyword dict (either may be NULL).
     Arguments(const Signature& sig, PyObject* args, PyObject* kwargs);
 
@@ -51,12 +63,14 @@ class Arguments {
     }
 
   private:
+    void parse(PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames);
     void bind_positional(Py_ssize_t nargs);
     void bind_keyword(PyObject* key, PyObject* value);
     void check_required() const;
 
-    Signature sig_;
-    std::array<PyObject*, kMaxParams> values_{};
+    const Signature& sig_;
+    // Only the signature's parameters are ever read, and every parse sets all of them.
+    std::array<PyObject*, kMaxParams> values_;
     std::vector<Keyword> collected_;
 };
 

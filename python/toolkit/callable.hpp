@@ -18,8 +18,9 @@ using FastcallFn = PyObject* (*)(PyObject*, PyObject* const*, Py_ssize_t, PyObje
 
 template <const auto& Sig, Impl F>
 PyObject* entry(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+    static constexpr Signature kSignature = Sig;
     return guarded([&] {
-        Arguments parsed(Sig, args, nargs, kwnames);
+        Arguments parsed(kSignature, args, nargs, kwnames);
         return F(self, parsed).release();
     });
 }

@@ -32,7 +32,10 @@ void raise_wrong_argument_type(std::string_view name, std::string_view expected,
 }
 
 std::string_view Converter<std::string_view>::from_py(PyObject* obj, std::string_view name) {
-    if (!PyUnicode_Check(obj)) raise_wrong_argument_type(name, "str", obj);
+    // An exact str is told by its type alone; the flag test is a call under the limited API.
+    if (!PyUnicode_CheckExact(obj) && !PyUnicode_Check(obj)) {
+        raise_wrong_argument_type(name, "str", obj);
+    }
     return utf8_view(obj);
 }
 

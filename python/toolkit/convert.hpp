@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/flat/hash.hpp"
 #include "core/json.hpp"
 #include "python/toolkit/errors.hpp"
 
@@ -35,6 +36,14 @@ struct Converter<TextRef> {
     static TextRef from_py(PyObject* obj, std::string_view name) {
         const std::string_view text = Converter<std::string_view>::from_py(obj, name);
         return {text, PyUnicode_CheckExact(obj) ? obj : nullptr};
+    }
+};
+
+// A str argument with its hash, computed once for every table the call asks.
+template <>
+struct Converter<HashedText> {
+    static HashedText from_py(PyObject* obj, std::string_view name) {
+        return HashedText(Converter<std::string_view>::from_py(obj, name));
     }
 };
 

@@ -5,7 +5,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "core/ordered.hpp"
+#include "core/string_hash.hpp"
 #include "python/toolkit/errors.hpp"
 #include "python/toolkit/keys.hpp"
 #include "python/toolkit/values.hpp"

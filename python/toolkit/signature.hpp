@@ -38,6 +38,10 @@ struct Signature {
     // The keyword-only parameters only document the call: every keyword that is not a
     // positional-or-keyword parameter is collected, unchecked, for the implementation to parse.
     bool collects_keywords = false;
+    // Derived: a call with between `min_positional` and `positional` arguments, all given by
+    // position, needs no further checks.
+    std::size_t positional = 0;
+    std::size_t min_positional = 0;
 };
 
 template <std::size_t N>
@@ -49,7 +53,20 @@ struct SignatureDef {
     std::string_view doc;
     bool collects_keywords = false;
 
-    constexpr operator Signature() const { return {name, method, params, doc, collects_keywords}; }
+    constexpr operator Signature() const {
+        std::size_t positional = 0;
+        while (positional < N && !params[positional].keyword_only) ++positional;
+        std::size_t min_positional = 0;
+        for (std::size_t i = 0; i < N; ++i) {
+            if (!params[i].required()) continue;
+            if (!params[i].keyword_only) {
+                min_positional = i + 1;
+            } else if (!collects_keywords) {
+                min_positional = N + 1;  // a required keyword: never the quick path
+            }
+        }
+        return {name, method, params, doc, collects_keywords, positional, min_positional};
+    }
 };
 
 template <class... P>

@@ -50,6 +50,15 @@ Ref make_list(const Range& items, F&& item) {
     return list;
 }
 
+// A new list of `n` items that `visit(add)` hands to `add` one by one, in order.
+template <class Visit>
+Ref make_list_of(std::size_t n, Visit&& visit) {
+    Ref list = Ref::check(PyList_New(static_cast<Py_ssize_t>(n)));
+    Py_ssize_t i = 0;
+    visit([&](Ref item) { PyList_SetItem(list.get(), i++, item.release()); });
+    return list;
+}
+
 // A list of str from any range of strings or string views.
 template <class Range>
 Ref make_str_list(const Range& items) {

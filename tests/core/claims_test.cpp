@@ -60,5 +60,29 @@ TEST(ClaimRegistryTokens, TheLastTokenIsNeverHandedOut) {
     EXPECT_EQ(registry.pending_ack_ids("r"), std::vector<std::string_view>{"c"});
 }
 
+// Memory follows what is held: an entry goes with its last fact, a room with its last entry.
+TEST(ClaimRegistryMemory, EntriesGoWithTheirLastFact) {
+    ClaimRegistry registry(1);
+    RetryTracker tracker;
+    EXPECT_TRUE(registry.try_claim("r", "a"));
+    EXPECT_EQ(registry.record_ack_retry("r", "b"), 1u);
+    registry.remember_ack_pending("s", "c");
+    EXPECT_EQ(registry.guarded_claim("s", "c", tracker, {}), DeliveryEligibility::Pending);
+    EXPECT_EQ(registry.message_entries(), 3u);
+    EXPECT_EQ(registry.room_entries(), 2u);
+
+    registry.remember_completed("r", "b");  // drops the counter; "b" stays completed
+    registry.remember_completed("r", "a");  // evicts "b"; "a" is completed and still in flight
+    EXPECT_EQ(registry.message_entries(), 2u);
+    registry.release("r", "a");
+    registry.discard_completed("r");
+    EXPECT_EQ(registry.room_entries(), 1u);
+    const auto token = std::to_string(*registry.pending_ack("s", "c")->token);
+    EXPECT_TRUE(registry.confirm_settlement("s", "c", token, tracker));
+    registry.discard_completed("s");
+    EXPECT_EQ(registry.message_entries(), 0u);
+    EXPECT_EQ(registry.room_entries(), 0u);
+}
+
 }  // namespace
 }  // namespace vorn

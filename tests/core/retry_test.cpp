@@ -20,5 +20,21 @@ TEST(RetryTrackerCounts, SaturateAtTheTop) {
     EXPECT_FALSE(tracker.is_permanently_failed("m"));
 }
 
+TEST(RetryTrackerMemory, HoldsEachIdOnceAndForgetsItWithItsLastFact) {
+    RetryTracker tracker(0, 2);
+    for (const char* id : {"a", "b", "c"}) tracker.record_attempt(id);  // each exhausts at once
+    EXPECT_EQ(tracker.tracked_ids(), 2u);  // "a" evicted from both stores
+    tracker.mark_success("b");
+    tracker.mark_success("c");
+    EXPECT_EQ(tracker.tracked_ids(), 2u);  // still failed
+    tracker.mark_permanently_failed("d");  // evicts "b"
+    tracker.mark_permanently_failed("e");  // evicts "c"
+    tracker.record_attempt("f");           // evicts "d" from the failed ids
+    tracker.mark_success("f");
+    EXPECT_EQ(tracker.tracked_ids(), 2u);
+    EXPECT_FALSE(tracker.is_permanently_failed("d"));
+    EXPECT_TRUE(tracker.is_permanently_failed("f"));
+}
+
 }  // namespace
 }  // namespace vorn
