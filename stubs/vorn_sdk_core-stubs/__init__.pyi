@@ -82,9 +82,9 @@ _IssueCode: TypeAlias = Literal["missing", "wrong_type", "invalid_value"]
 _Issue: TypeAlias = tuple[str, _IssueCode, str]
 
 class _ValidationError(Protocol):
-    """The plain `ValueError` raised for rejected input by every callable that takes a
-    `trace_context` and by `ParticipantRoster.set_all`; out-of-range integer arguments raise a
-    `ValueError` without these attributes. Use `typing.cast` on the caught `ValueError`."""
+    """The plain `ValueError` that every callable taking a `trace_context` raises for rejected
+    input; an out-of-range integer argument raises one without these attributes. Use
+    `typing.cast` on the caught `ValueError`."""
 
     @property
     def args(self) -> tuple[str]: ...
