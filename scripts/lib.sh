@@ -4,7 +4,8 @@ set -euo pipefail
 
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 PYTHON=${PYTHON:-/usr/bin/python3}
-PACKAGES=(g++ cmake make python3-dev libgtest-dev python3-pytest python3-hypothesis clang-format)
+PACKAGES=(g++ cmake make python3-dev libgtest-dev python3-pytest python3-hypothesis clang-format
+          mypy)
 # Only the fuzz step needs these.
 FUZZ_PACKAGES=(clang-14 libclang-rt-14-dev)
 
@@ -23,6 +24,12 @@ ensure_packages() {
         echo "Missing packages. Run: sudo apt-get update && sudo apt-get install -y ${missing[*]}" >&2
         exit 1
     fi
+}
+
+# check_stubs DIR: the type stubs against the module built in DIR (stubtest, and the typed usage
+# files under mypy). Debian's mypy belongs to Debian's interpreter, whichever one built the module.
+check_stubs() {
+    VORN_BUILD_DIR="$ROOT/$1" /usr/bin/python3 -m pytest -q -p no:cacheprovider "$ROOT/tests/typing"
 }
 
 # build_tree DIR [cmake options...]
