@@ -4,15 +4,26 @@ and later."""
 
 import os
 import pathlib
+import shutil
 import subprocess
 import sys
 
 from setuptools import Extension, setup
+from setuptools.command.build import build
 from setuptools.command.build_ext import build_ext
 
 ROOT = pathlib.Path(__file__).resolve().parent
 STUBS = "vorn_sdk_core-stubs"
 STUBS_DIR = ROOT / "stubs" / STUBS
+
+
+class FreshBuild(build):
+    """Starts the packed tree empty, so that a file an earlier build left there (stubs since removed)
+    cannot ship; the CMake tree stays, for incremental builds."""
+
+    def run(self):
+        shutil.rmtree(self.build_lib, ignore_errors=True)
+        super().run()
 
 
 class CMakeBuildExt(build_ext):
@@ -39,7 +50,7 @@ stub_packages = [STUBS] if STUBS_DIR.is_dir() else []
 setup(
     version=(ROOT / "VERSION").read_text().strip(),
     ext_modules=[Extension("vorn_sdk_core", sources=[], py_limited_api=True)],
-    cmdclass={"build_ext": CMakeBuildExt},
+    cmdclass={"build": FreshBuild, "build_ext": CMakeBuildExt},
     packages=stub_packages,
     package_dir={STUBS: str(STUBS_DIR.relative_to(ROOT))},
     package_data={STUBS: ["*.pyi"]},
