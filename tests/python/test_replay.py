@@ -91,3 +91,8 @@ def test_unreadable_trace_or_module_exits_2(tmp_path):
     result = subprocess.run([sys.executable, str(ROOT / "tools" / "replay"), str(TRACES[0])],
                             capture_output=True, env=env, check=False)
     assert result.returncode == 2 and b"vorn_sdk_core" in result.stderr
+
+
+def test_readme_shows_the_first_lines_of_a_sample():
+    first_lines = (GOLDEN / "ordinary_day.txt").read_text().splitlines()[:22]
+    assert "\n".join(first_lines) in (ROOT / "README.md").read_text()
