@@ -65,6 +65,7 @@ FAULTY_TRACE = [
     (b'{"fact": "tool", "t": 3, "room": "r", "message": "m", "name": "vorn_send_message"}',
      "no turn is running for message `m` in room `r`"),
     (b'{"fact": "answer", "t": 3, "ask": "q", "sender": null}', "no ask `q` was registered"),
+    (b'{"fact": "ask", "t": 3, "key": "q", "room": "r"}', "an ask under a `key` belongs to no room"),
     # A negative retry hint passes validation; the supersede still reaches the session.
     (b'{"fact": "event", "t": 4, "type": "supersede", "payload": {"reason": "r", "message": "m", '
      b'"correlation_id": null, "retryable": true, "retry_after": -5}}', None),
@@ -81,8 +82,8 @@ def test_faulty_lines_are_reported_by_number_and_the_replay_goes_on():
     expected = [[f"{number:>4}", reason] for number, (_, reason) in enumerate(FAULTY_TRACE, start=1) if reason]
     assert reported == expected
     assert "retry_after -5 taken as none; connecting, retry in 1 s" in lines[len(expected) + 1]
-    assert lines[len(expected) + 2].split()[:4] == ["18", "5.000", "attempt", "epoch"]
-    assert "summary: facts 17, malformed 14" in lines
+    assert lines[len(expected) + 2].split()[:4] == ["19", "5.000", "attempt", "epoch"]
+    assert "summary: facts 18, malformed 15" in lines
 
 
 def test_unreadable_trace_or_module_exits_2(tmp_path):

@@ -22,6 +22,8 @@ def handle(w, fact):
 
 
 def ask(w, fact):
+    if "key" in fact.fields and "room" in fact.fields:
+        raise Malformed("an ask under a `key` belongs to no room")
     evicted = w.asks.evict_oldest()
     w.decide("DecisionRegistry.evict_oldest", evicted, None if evicted is None else f"ask {evicted} evicted")
     name = ask_name(fact)
