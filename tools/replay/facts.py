@@ -97,16 +97,16 @@ class Fact:
         return " ".join([self.kind, *shown])
 
 
-def check_type(name: str, spec: str, value) -> None:
-    if value is None and spec.endswith("?"):
+def check_type(name: str, field_type: str, value) -> None:
+    if value is None and field_type.endswith("?"):
         return
-    spec = spec.rstrip("?")
-    if "|" in spec:
-        choices = spec.split("|")
+    field_type = field_type.rstrip("?")
+    if "|" in field_type:
+        choices = field_type.split("|")
         if value not in choices:
             raise Malformed(f"`{name}` must be one of: {', '.join(choices)}")
         return
-    description, accepts = TYPES[spec]
+    description, accepts = TYPES[field_type]
     if not accepts(value):
         raise Malformed(f"`{name}` must be {description}")
 
@@ -130,7 +130,7 @@ def parse_fact(text: str, line: int) -> Fact:
     for name in fields:
         if name not in required and name not in optional:
             raise Malformed(f"unknown field `{name}` for `{kind}`")
-    for name, spec in required.items():
+    for name, field_type in required.items():
         if name not in fields:
             raise Malformed(f"`{kind}` needs `{name}`")
     for name, value in fields.items():
