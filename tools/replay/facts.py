@@ -130,7 +130,7 @@ def parse_fact(text: str, line: int) -> Fact:
     for name in fields:
         if name not in required and name not in optional:
             raise Malformed(f"unknown field `{name}` for `{kind}`")
-    for name, field_type in required.items():
+    for name in required:
         if name not in fields:
             raise Malformed(f"`{kind}` needs `{name}`")
     for name, value in fields.items():
