@@ -1,5 +1,6 @@
 // The module object: multi-phase initialisation with one exec slot that registers every class and
-// then every function, in the fixed order of the table below, each also listed in __all__.
+// then every function, in the fixed order of the table below, each also listed in __all__, and
+// then the package version as __version__.
 #include "python/enumerations.hpp"
 #include "python/exports.hpp"
 #include "python/toolkit/errors.hpp"
@@ -95,6 +96,8 @@ int exec_module(PyObject* module) {
                   "interpreter");
         }
         for (const Export& e : kExports) add_export(module, e);
+        // A dunder, so the public names stay exactly the exported ones.
+        check_status(PyModule_AddStringConstant(module, "__version__", VORN_VERSION));
         return Py_NewRef(Py_None);
     });
     if (!ok) return -1;

@@ -6,9 +6,13 @@ set -euo pipefail
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 PYTHON=${PYTHON:-/usr/bin/python3}
 PACKAGES=(g++ cmake make python3-dev libgtest-dev python3-pytest python3-hypothesis clang-format
-    libboost1.81-dev)
+    libboost1.81-dev mypy)
 # Only the fuzz step needs these.
 FUZZ_PACKAGES=(clang-14 libclang-rt-14-dev)
+# Only the package step and the suites on other interpreters need these: Debian's pytest on 3.10
+# needs the last two.
+PYTHON_PACKAGES=(python3-setuptools python3-wheel python3-build python3-pip python3-venv
+    python3-exceptiongroup python3-tomli)
 
 # ensure_packages [extra packages...]
 ensure_packages() {
@@ -25,6 +29,12 @@ ensure_packages() {
         echo "Missing packages. Run: sudo apt-get update && sudo apt-get install -y ${missing[*]}" >&2
         exit 1
     fi
+}
+
+# check_stubs DIR: the type stubs against the module built in DIR (stubtest, and the typed usage
+# files under mypy). Debian's mypy belongs to Debian's interpreter, whichever one built the module.
+check_stubs() {
+    VORN_BUILD_DIR="$ROOT/$1" /usr/bin/python3 -m pytest -q -p no:cacheprovider "$ROOT/tests/typing"
 }
 
 # configure_tree DIR [cmake options...]
@@ -126,4 +136,54 @@ fuzz_all() {
     wait
     for target in $(fuzz_targets); do fuzz_report "$target" || failed=1; done
     return $failed
+}
+
+# Every CPython from 3.10 on that this machine has, one per minor version (PYTHON's own first, then
+# the newest patch release): prints "MINOR EXECUTABLE" lines.
+python_interpreters() {
+    local candidate line seen=" "
+    local pyenv="${PYENV_ROOT:-${HOME:-/root}/.pyenv}"
+    for candidate in "$PYTHON" \
+        $(printf '%s\n' "$pyenv"/versions/*/bin/python3 | sort -rV) \
+        $(compgen -c | grep -xE 'python3\.[0-9]+' | sort -urV) /usr/bin/python3.* /usr/local/bin/python3.*; do
+        line=$("$candidate" -I -c 'import platform, sys
+if platform.python_implementation() == "CPython" and sys.version_info >= (3, 10):
+    print("%d.%d" % sys.version_info[:2], sys.executable)' 2>/dev/null) || continue
+        [ -n "$line" ] && [[ $seen != *" ${line%% *} "* ]] || continue
+        seen+="${line%% *} "
+        echo "$line"
+    done
+}
+
+# suites_on_every_python DIR: runs the module's pytest suite of build DIR on every CPython from 3.10
+# on besides PYTHON, with Debian's pytest and hypothesis (pure Python); tests marked slow run on
+# PYTHON only. A version that is absent is reported and skipped.
+suites_on_every_python() {
+    local dir=$1 main version path found=" " failed=0
+    ensure_packages "${PYTHON_PACKAGES[@]}"
+    main=$("$PYTHON" -I -c 'import sys; print(sys.executable)')
+    while read -r version path; do
+        found+="$version "
+        if [ "$path" = "$main" ]; then
+            echo "Python $version ($path): the suite ran above"
+            continue
+        fi
+        echo "-- Python $version ($path)"
+        PYTHONPATH=/usr/lib/python3/dist-packages VORN_BUILD_DIR="$ROOT/$dir" "$path" -m pytest -q \
+            -p no:cacheprovider -m "not slow" "$ROOT/tests/python" || failed=1
+    done < <(python_interpreters | sort -V)
+    for version in 3.10 3.11 3.12 3.13; do
+        [[ $found == *" $version "* ]] || echo "Python $version: not found on this machine, skipped"
+    done
+    if [ "$found" = " " ]; then
+        echo "no CPython 3.10 or later found" >&2
+        return 1
+    fi
+    return $failed
+}
+
+# Builds the wheel, installs it into a fresh environment and uses it from outside the tree.
+check_package() {
+    ensure_packages "${PYTHON_PACKAGES[@]}"
+    "$PYTHON" -m pytest -q -p no:cacheprovider "$ROOT/tests/package"
 }

@@ -4,7 +4,7 @@ from itertools import islice
 from unittest import mock
 
 from hypothesis import strategies as st
-from hypothesis.stateful import RuleBasedStateMachine, initialize, invariant, rule
+from hypothesis.stateful import RuleBasedStateMachine, initialize, invariant, rule, run_state_machine_as_test
 
 import vorn_sdk_core as core
 from models import decisions_turn as model
@@ -102,7 +102,11 @@ class TurnLedgerMachine(RuleBasedStateMachine):
         same(self.real, self.model, "reply_settled")
 
 
-TestDecisionRegistry = DecisionRegistryMachine.TestCase
-TestDecisionRegistry.settings = machine_settings(bounded=300)
-TestTurnLedger = TurnLedgerMachine.TestCase
-TestTurnLedger.settings = machine_settings(bounded=60, steps=12)
+# Plain test functions rather than the machines' unittest cases, which newer interpreters' unittest
+# warns about under this pytest.
+def test_decision_registry_agrees_with_its_model():
+    run_state_machine_as_test(DecisionRegistryMachine, settings=machine_settings(bounded=300))
+
+
+def test_turn_ledger_agrees_with_its_model():
+    run_state_machine_as_test(TurnLedgerMachine, settings=machine_settings(bounded=60, steps=12))

@@ -1,3 +1,4 @@
+import pathlib
 import sys
 
 import pytest
@@ -26,6 +27,8 @@ def test_registered_names_in_order():
     public = sorted(n for n in vars(core) if not n.startswith("_"))
     assert public == sorted(EXPECTED_NAMES)
     assert core.__doc__ == ""
+    version_file = pathlib.Path(__file__).resolve().parents[2] / "VERSION"
+    assert core.__version__ == version_file.read_text().strip()
 
 
 def test_validate_event_payload_signature_and_doc():

@@ -7,7 +7,7 @@ import math
 import pytest
 
 from hypothesis import strategies as st
-from hypothesis.stateful import RuleBasedStateMachine, initialize, invariant, rule
+from hypothesis.stateful import RuleBasedStateMachine, initialize, invariant, rule, run_state_machine_as_test
 
 import vorn_sdk_core as core
 from models import machine_settings, outcome, same
@@ -148,8 +148,8 @@ class SessionMachine(RuleBasedStateMachine):
         assert self.real.state == self.model.state
 
 
-SessionMachine.TestCase.settings = machine_settings(bounded=300)
-TestSession = SessionMachine.TestCase
+def test_session_agrees_with_its_model():
+    run_state_machine_as_test(SessionMachine, settings=machine_settings(bounded=300))
 
 
 @pytest.mark.parametrize("name", ["SessionPolicy", "SessionPolicy.default", "SessionPolicy.heartbeat_interval_s",
