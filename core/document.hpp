@@ -20,8 +20,8 @@
 
 #include <bit>
 #include <cstddef>
-#include <cstring>
 #include <cstdint>
+#include <cstring>
 #include <string_view>
 #include <type_traits>
 
