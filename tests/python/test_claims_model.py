@@ -5,7 +5,8 @@ import enum
 
 import vorn_sdk_core as core
 from hypothesis import strategies as st
-from hypothesis.stateful import Bundle, RuleBasedStateMachine, initialize, invariant, multiple, rule
+from hypothesis.stateful import (Bundle, RuleBasedStateMachine, initialize, invariant, multiple, rule,
+                                 run_state_machine_as_test)
 from models import claims as model
 from models import machine_settings, outcome
 
@@ -212,7 +213,9 @@ class ClaimRegistryMachine(RetryTrackerMachine):
                     self.play(registries, view, (room, message_id))
 
 
-TestRetryTracker = RetryTrackerMachine.TestCase
-TestRetryTracker.settings = machine_settings(bounded=100, steps=50)
-TestClaimRegistry = ClaimRegistryMachine.TestCase
-TestClaimRegistry.settings = machine_settings(bounded=60, steps=100)
+def test_retry_tracker_answers_as_its_model():
+    run_state_machine_as_test(RetryTrackerMachine, settings=machine_settings(bounded=100, steps=50))
+
+
+def test_claim_registry_answers_as_its_model():
+    run_state_machine_as_test(ClaimRegistryMachine, settings=machine_settings(bounded=60, steps=100))

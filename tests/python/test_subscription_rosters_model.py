@@ -8,7 +8,7 @@ import types
 
 import pytest
 from hypothesis import strategies as st
-from hypothesis.stateful import RuleBasedStateMachine, initialize, invariant, rule
+from hypothesis.stateful import RuleBasedStateMachine, initialize, invariant, rule, run_state_machine_as_test
 
 import vorn_sdk_core as core
 from models import machine_settings, outcome, same
@@ -292,8 +292,7 @@ def test_each_model_has_the_names_and_signatures_of_its_class(name):
         assert inspect.signature(getattr(real, member)) == inspect.signature(getattr(modelled, member))
 
 
-TestSubscriptionTracker = TrackerMachine.TestCase
-TestRoomRoster = RoomRosterMachine.TestCase
-TestParticipantRoster = ParticipantRosterMachine.TestCase
-TestSubscriptionTracker.settings = TestRoomRoster.settings = TestParticipantRoster.settings = \
-    machine_settings(bounded=80, steps=80)
+@pytest.mark.parametrize("machine", [TrackerMachine, RoomRosterMachine, ParticipantRosterMachine],
+                         ids=lambda m: m.__name__)
+def test_answers_as_its_model(machine):
+    run_state_machine_as_test(machine, settings=machine_settings(bounded=80, steps=80))
