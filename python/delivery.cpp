@@ -1,8 +1,11 @@
 // The Python face of the stateless delivery decisions. Each decision is a new dict whose first key
 // is "decision"; its strings are the caller's own str objects wherever the decision repeats one.
+#include <array>
+
 #include "core/delivery.hpp"
 #include "python/exports.hpp"
 #include "python/toolkit/callable.hpp"
+#include "python/toolkit/gc_pause.hpp"
 #include "python/toolkit/json_convert.hpp"
 #include "python/toolkit/keys.hpp"
 #include "python/toolkit/py_copy.hpp"
@@ -139,6 +142,8 @@ Ref evaluate_delivery_event(PyObject*, const Arguments& args) {
     PyDocument doc = PyDocument::reader(arena.resource());
     Ref copy;
     const PyDocument::Node payload = read_payload(doc, args, 2, copy);
+    // From here until the result holds its own references, nothing may run the host's code.
+    const GcPause pause;
     const auto agent_id = args.get<std::string_view>(3);
     const auto trace = args.get<std::optional<std::string_view>>(4);
     const std::optional<std::string> trace_context =
@@ -149,8 +154,11 @@ Ref evaluate_delivery_event(PyObject*, const Arguments& args) {
     return result_of([&] { return event_decision_to_py(result.value()); });
 }
 
-// "id", "sender_id", "sender_type" must be strings; the first that is not is reported.
-DrainCandidate drain_candidate(const PyDocument& doc, PyDocument::Node candidate) {
+// "id", "sender_id", "sender_type" must be strings; the first that is not is reported. `held`
+// keeps the three strings alive: reading `seen_ids` next runs the host's code, which may change
+// the candidate.
+DrainCandidate drain_candidate(const PyDocument& doc, PyDocument::Node candidate,
+                               std::array<Ref, 3>& held) {
     const FieldName names[3] = {"id", "sender_id", "sender_type"};
     PyDocument::Node fields[3] = {};
     for (std::size_t i = 0; i < 3; ++i) {
@@ -159,6 +167,7 @@ DrainCandidate drain_candidate(const PyDocument& doc, PyDocument::Node candidate
         if (fields[i] == nullptr || doc.kind(fields[i]) != Json::Kind::String) {
             raise_type_error("candidate." + std::string(names[i].text()) + " must be a string");
         }
+        held[i] = Ref::borrow(fields[i]->object);
     }
     return {doc.text_ref(fields[0]), doc.text(fields[1]), doc.text(fields[2])};
 }
@@ -168,8 +177,11 @@ Ref evaluate_drain_candidate(PyObject*, const Arguments& args) {
     CallArena arena;
     PyDocument doc = PyDocument::reader(arena.resource());
     Ref copy;
+    std::array<Ref, 3> held;
     std::optional<DrainCandidate> candidate;
-    if (args[0] != Py_None) candidate = drain_candidate(doc, read_payload(doc, args, 0, copy));
+    if (args[0] != Py_None) {
+        candidate = drain_candidate(doc, read_payload(doc, args, 0, copy), held);
+    }
     PyObject* seen = args[1];
     if (PyUnicode_Check(seen)) raise_type_error("`seen_ids` must be an iterable of str, not a str");
     Ref iter = Ref::check(PyObject_GetIter(seen));

@@ -3,6 +3,7 @@
 #include "python/enumerations.hpp"
 #include "python/exports.hpp"
 #include "python/toolkit/callable.hpp"
+#include "python/toolkit/gc_pause.hpp"
 #include "python/toolkit/json_convert.hpp"
 #include "python/toolkit/py_copy.hpp"
 #include "python/toolkit/py_document.hpp"
@@ -44,6 +45,8 @@ Ref validate_event_payload(PyObject*, const Arguments& args) {
         copy = args.convert(1, [&](PyObject* obj) { return copy_payload(obj, arena.resource()); });
         root = doc.index_converted(copy.get());
     }
+    // From here until the result holds its own references, nothing may run the host's code.
+    const GcPause pause;
     std::optional<std::string> trace;
     if (trace_context) trace.emplace(*trace_context);
     if (auto failure = check_event(type, doc, root, trace)) core_error_to_py(std::move(*failure));

@@ -5,13 +5,15 @@ exception, a call back must be refused with the borrow RuntimeError or leave the
 and a refused call must leave the object (and a tracker it borrows) exactly as it was."""
 
 import collections.abc
+import gc
+import json
 import os
 
 import pytest
 from hypothesis import HealthCheck, given, settings, strategies as st
 
 import vorn_sdk_core as core
-from entry_points import CATALOGUE, ROWS, STATEFUL, TRACKER
+from entry_points import CATALOGUE, MESSAGE, ROWS, STATEFUL, TRACKER
 
 LONG = os.environ.get("VORN_LONG") == "1"
 BORROWED = ("Already borrowed", "Already mutably borrowed")
@@ -240,3 +242,63 @@ def test_hostile_argument(entry, param, data):
 
 def test_every_row_of_the_catalogue_names_a_public_callable():
     assert set(ROWS) <= {e.name for e in CATALOGUE}
+
+
+class Emptier:
+    """Cyclic garbage whose finalizer empties `target` while armed, and leaves more garbage."""
+
+    def __init__(self, target, armed):
+        self.me, self.target, self.armed = self, target, armed
+
+    def __del__(self):
+        if self.armed[0]:
+            self.target.clear()
+        Emptier(self.target, self.armed)
+
+
+def fresh(value):
+    """An equal payload whose strings belong to it alone, so emptying it frees them."""
+    return json.loads(json.dumps(value))
+
+
+CANDIDATE = {"id": "m-42", "sender_id": "u", "sender_type": "User"}
+PAYLOAD_READERS = {
+    "validate_event_payload": lambda p: core.validate_event_payload("message_created", p),
+    "evaluate_delivery_event": lambda p: core.evaluate_delivery_event("message_created", None, p, "a"),
+}
+
+
+# A collection may start inside any allocation the module makes (3.10 and 3.11 collect there): the
+# finalizers it runs must not reach what the module borrowed from the caller's payload.
+@pytest.mark.parametrize("name", PAYLOAD_READERS)
+def test_a_collection_during_the_call_cannot_free_the_payload_read(name):
+    read = PAYLOAD_READERS[name]
+    expected = read(fresh(MESSAGE))
+    payload, armed = {}, [False]
+    Emptier(payload, armed)
+    thresholds = gc.get_threshold()
+    try:
+        for _ in range(200):
+            payload.update(fresh(MESSAGE))
+            gc.set_threshold(0)
+            spent = [{} for _ in range(100)], [[] for _ in range(100)]  # no container from a free list
+            gc.set_threshold(1, 1, 1)
+            armed[0] = True
+            got = read(payload)
+            armed[0] = False
+            del spent
+            assert got == expected
+    finally:
+        armed[0] = False
+        gc.set_threshold(*thresholds)
+
+
+def test_seen_ids_that_change_the_candidate_cannot_free_what_was_read():
+    def seen(candidate):
+        candidate.clear()
+        yield "other"
+
+    for _ in range(200):
+        candidate = fresh(CANDIDATE)
+        assert core.evaluate_drain_candidate(candidate, seen(candidate), "a") == \
+            core.evaluate_drain_candidate(fresh(CANDIDATE), ["other"], "a")
