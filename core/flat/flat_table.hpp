@@ -69,6 +69,12 @@ class FlatTable {
     // The key's slot and whether it was added now (with a default value).
     std::pair<SlotIndex, bool> insert(const FlatKey& key) {
         if (const SlotIndex found = find(key); found != kNoSlot) return {found, false};
+        return {add(key), true};
+    }
+
+    // The slot of a key that `find` has just missed, added with a default value: saves the
+    // second lookup of `insert`.
+    SlotIndex add(const FlatKey& key) {
         const SlotIndex slot = take_slot(key);
         try {
             set_.insert(Entry{slot, key.hash});
@@ -76,7 +82,7 @@ class FlatTable {
             give_back(slot);
             throw;
         }
-        return {slot, true};
+        return slot;
     }
 
     // Forgets the slot's key and value; the slot number may be handed out again. `hash` is the
@@ -85,7 +91,7 @@ class FlatTable {
         set_.erase(set_.find(Entry{slot, hash}));
         give_back(slot);
         if (set_.empty()) {
-            arena_.clear();
+            arena_.reset();
         } else if (wants_compaction()) {
             compact();
         }

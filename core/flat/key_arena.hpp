@@ -80,8 +80,20 @@ class KeyArena {
     }
     // Forgets every key; the memory goes too.
     void clear() { *this = KeyArena(); }
+    // Forgets every key but keeps a small buffer: a table that empties and fills again one key at
+    // a time would otherwise allocate on every insert.
+    void reset() {
+        if (capacity_ > kKeptCapacity) {
+            clear();
+        } else {
+            size_ = 0;
+            garbage_ = 0;
+        }
+    }
 
   private:
+    static constexpr std::size_t kKeptCapacity = 256;
+
     // Only within capacity.
     void append(std::string_view bytes) {
         if (!bytes.empty()) std::memcpy(bytes_.get() + size_, bytes.data(), bytes.size());

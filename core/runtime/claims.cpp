@@ -26,8 +26,9 @@ ClaimRegistry::Located ClaimRegistry::obtain(const HashedText& room_id,
     bool room_added = false;
     if (at.room == kNoSlot) std::tie(at.room, room_added) = rooms_.insert(FlatKey(room_id));
     try {
+        // The caller's lookup missed the message, and nothing has added it since.
         const FlatKey key(message_id, at.room);
-        at.message = messages_.insert(key).first;
+        at.message = messages_.add(key);
         at.message_hash = key.hash;
     } catch (...) {
         if (room_added) erase_room(at.room);

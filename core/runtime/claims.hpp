@@ -174,7 +174,8 @@ class ClaimRegistry {
     // room found is tried first.
     SlotIndex find_room(const HashedText& room_id) const;
     void erase_room(SlotIndex room);
-    // Finds or adds the key's entry (and its room).
+    // Finds or adds the key's entry (and its room); `at` is what `locate` found for the key, with
+    // nothing added since.
     Located obtain(const HashedText& room_id, const HashedText& message_id, Located at);
     // Drops the entry once it holds no fact, and its room once that holds no entry.
     void forget_if_unused(const Located& at);
