@@ -141,12 +141,17 @@ class ClaimRegistry {
     };
     // Most messages held are only completed, so the facts a message holds while the host works on
     // it live in a separate record, and an entry stays small.
+    // The active record sits in 31 bits beside the completed mark, so that an entry takes 12
+    // bytes; there are never that many active records.
+    static constexpr std::uint32_t kMaxActive = (std::uint32_t{1} << 31) - 1;
     struct Message {
         Links completed_order;
-        std::uint32_t active = kNoRecord;
-        bool completed = false;
+        std::uint32_t record : 31 = kMaxActive;  // kMaxActive: none
+        std::uint32_t completed : 1 = 0;
 
-        bool holds_nothing() const { return !completed && active == kNoRecord; }
+        std::uint32_t active() const { return record == kMaxActive ? kNoRecord : record; }
+        void set_active(std::uint32_t r) { record = r == kNoRecord ? kMaxActive : r; }
+        bool holds_nothing() const { return !completed && record == kMaxActive; }
     };
     struct Active {
         Links inflight_order;  // `next` links free records
@@ -265,7 +270,7 @@ inline ClaimRegistry::Located ClaimRegistry::locate(const HashedText& room_id,
 
 inline const ClaimRegistry::Active* ClaimRegistry::active_of(const Located& at) const {
     if (at.message == kNoSlot) return nullptr;
-    const std::uint32_t record = messages_[at.message].active;
+    const std::uint32_t record = messages_[at.message].active();
     return record == kNoRecord ? nullptr : &active_[record];
 }
 
