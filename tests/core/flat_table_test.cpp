@@ -40,7 +40,7 @@ struct Pair {
             ASSERT_EQ(Key(table.scope(i), std::string(table.text(i))), *expected);
             ASSERT_EQ(table[i].value, model.at(*expected));
             ASSERT_EQ(find(*expected), i);
-            live += KeyArena::padded(expected->second.size());
+            live += expected->second.size();
         }
         EXPECT_EQ(table.arena_live(), live);
         // Compaction keeps the garbage below what is live, or below what a walk of the slots
