@@ -51,6 +51,7 @@ class FlatTable {
             slots_ = std::move(other.slots_);
             free_ = std::exchange(other.free_, kNoSlot);
             arena_ = std::move(other.arena_);
+            last_ = Entry{kNoSlot, 0};
             other.clear();
         }
         return *this;
@@ -60,10 +61,14 @@ class FlatTable {
     std::size_t size() const { return set_.size(); }
     bool empty() const { return set_.empty(); }
 
-    // The key's slot, or kNoSlot.
+    // The key's slot, or kNoSlot. A caller asks about one key several times in a row, so the last
+    // key found is tried first; the check is the full comparison, so a reused slot cannot pass.
     SlotIndex find(const FlatKey& key) const {
+        if (last_.slot != kNoSlot && holds(last_, key)) return last_.slot;
         const auto it = set_.find(Probe{this, &key});
-        return it == set_.end() ? kNoSlot : it->slot;
+        if (it == set_.end()) return kNoSlot;
+        last_ = *it;
+        return it->slot;
     }
 
     // The key's slot and whether it was added now (with a default value).
@@ -82,6 +87,7 @@ class FlatTable {
             give_back(slot);
             throw;
         }
+        last_ = Entry{slot, key.hash};
         return slot;
     }
 
@@ -114,6 +120,7 @@ class FlatTable {
     }
 
     void clear() {
+        last_ = Entry{kNoSlot, 0};
         set_.clear();
         slots_.clear();
         free_ = kNoSlot;
@@ -160,7 +167,7 @@ class FlatTable {
     bool holds(const Entry& e, const FlatKey& key) const {
         const Slot& s = slots_[e.slot];
         return e.hash == key.hash && s.scope == key.scope && s.length == key.text.size() &&
-               arena_.view(s.offset, s.length) == key.text;
+               same_bytes(arena_.view(s.offset, s.length).data(), key.text.data(), s.length);
     }
 
     SlotIndex take_slot(const FlatKey& key) {
@@ -214,6 +221,7 @@ class FlatTable {
     }
 
     boost::unordered_flat_set<Entry, EntryHash, EntryEqual> set_;
+    mutable Entry last_{kNoSlot, 0};  // below the number of slots, or kNoSlot
     SlotBlocks<Slot> slots_;
     SlotIndex free_ = kNoSlot;
     KeyArena arena_;
