@@ -69,8 +69,9 @@ ClaimRegistry::Active& ClaimRegistry::activate(const Located& at) {
         }
         record = static_cast<std::uint32_t>(active_.size() - 1);
     } else {
+        // A freed record is a default one but for its free link (see settle).
         free_active_ = active_[record].inflight_order.next;
-        active_[record] = Active{};
+        active_[record].inflight_order.next = kNoRecord;
     }
     active_[record].message = at.message;
     messages_[at.message].set_active(record);
@@ -80,7 +81,8 @@ ClaimRegistry::Active& ClaimRegistry::activate(const Located& at) {
 void ClaimRegistry::settle(const Located& at) {
     const std::uint32_t record = messages_[at.message].active();
     if (record != kNoRecord && active_[record].holds_nothing()) {
-        active_[record] = Active{};
+        // Holding nothing, it is in no list either: its links are already the default ones.
+        active_[record].message = kNoSlot;
         active_[record].inflight_order.next = free_active_;
         free_active_ = record;
         messages_[at.message].set_active(kNoRecord);
