@@ -51,7 +51,6 @@ class FlatTable {
             slots_ = std::move(other.slots_);
             free_ = std::exchange(other.free_, kNoSlot);
             arena_ = std::move(other.arena_);
-            last_ = Entry{kNoSlot, 0};
             other.clear();
         }
         return *this;
@@ -61,14 +60,10 @@ class FlatTable {
     std::size_t size() const { return set_.size(); }
     bool empty() const { return set_.empty(); }
 
-    // The key's slot, or kNoSlot. A caller asks about one key several times in a row, so the last
-    // key found is tried first; the check is the full comparison, so a reused slot cannot pass.
+    // The key's slot, or kNoSlot.
     SlotIndex find(const FlatKey& key) const {
-        if (last_.slot != kNoSlot && holds(last_, key)) return last_.slot;
         const auto it = set_.find(Probe{this, &key});
-        if (it == set_.end()) return kNoSlot;
-        last_ = *it;
-        return it->slot;
+        return it == set_.end() ? kNoSlot : it->slot;
     }
 
     // The key's slot and whether it was added now (with a default value).
@@ -87,7 +82,6 @@ class FlatTable {
             give_back(slot);
             throw;
         }
-        last_ = Entry{slot, key.hash};
         return slot;
     }
 
@@ -120,7 +114,6 @@ class FlatTable {
     }
 
     void clear() {
-        last_ = Entry{kNoSlot, 0};
         set_.clear();
         slots_.clear();
         free_ = kNoSlot;
@@ -221,7 +214,6 @@ class FlatTable {
     }
 
     boost::unordered_flat_set<Entry, EntryHash, EntryEqual> set_;
-    mutable Entry last_{kNoSlot, 0};  // below the number of slots, or kNoSlot
     SlotBlocks<Slot> slots_;
     SlotIndex free_ = kNoSlot;
     KeyArena arena_;

@@ -53,7 +53,7 @@ class KeyArena {
             const bool inside = base != 0 && data >= base && data < base + size_;
             const std::size_t from = inside ? data - base : 0;
             // Growth by an eighth keeps the unused tail small; growing by realloc keeps it cheap.
-            reserve(std::max(end, capacity_ + capacity_ / 8));
+            reserve(std::max({end, capacity_ + capacity_ / 8, kMinCapacity}));
             if (inside) bytes = std::string_view(bytes_.get() + from, bytes.size());
         }
         const auto at = static_cast<std::uint32_t>(size_);
@@ -92,6 +92,7 @@ class KeyArena {
     }
 
   private:
+    static constexpr std::size_t kMinCapacity = 64;
     static constexpr std::size_t kKeptCapacity = 256;
 
     // Only within capacity.
