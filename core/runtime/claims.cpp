@@ -17,7 +17,6 @@ ClaimRegistry::ClaimRegistry(std::uint32_t max_completed, std::uint64_t first_to
     : max_completed_(std::max<std::uint32_t>(max_completed, 1)), next_token_(first_token) {}
 
 void ClaimRegistry::erase_room(SlotIndex room) {
-    if (room == last_room_.slot) last_room_.slot = kNoSlot;
     rooms_.erase(room);
 }
 

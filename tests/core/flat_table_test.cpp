@@ -21,8 +21,9 @@ struct Item {
 using Key = std::pair<std::uint32_t, std::string>;
 
 // A flat table with one order over its slots, beside a map and a list doing the same.
+template <bool RemembersLast>
 struct Pair {
-    FlatTable<Item> table;
+    FlatTable<Item, RemembersLast> table;
     IndexList order;
     std::map<Key, int> model;
     std::list<Key> model_order;
@@ -62,11 +63,12 @@ TEST(SameBytes, TellsEveryDifferingByteAtEveryLength) {
     }
 }
 
-TEST(FlatTable, MatchesAMapAndListThroughRandomOperations) {
+template <bool RemembersLast>
+void match_a_map_and_list_through_random_operations() {
     std::mt19937 rng(7);
-    const auto links = [](Pair& p) { return links_in(p.table, &Item::order); };
+    const auto links = [](Pair<RemembersLast>& p) { return links_in(p.table, &Item::order); };
     for (const std::size_t key_space : {8, 3000}) {
-        Pair p;
+        Pair<RemembersLast> p;
         for (int step = 0; step < 40000; ++step) {
             const std::uint32_t scope = rng() % 3;
             // Lengths from 0 to 40 bytes, so every tail of the hash is taken.
@@ -120,6 +122,15 @@ TEST(FlatTable, MatchesAMapAndListThroughRandomOperations) {
         }
         ASSERT_NO_FATAL_FAILURE(p.check(key_space));
     }
+}
+
+TEST(FlatTable, MatchesAMapAndListThroughRandomOperations) {
+    match_a_map_and_list_through_random_operations<false>();
+}
+
+// The last key found is tried first; erased and reused slots must not answer for it.
+TEST(FlatTable, RememberingTheLastKeyMatchesAMapAndListThroughRandomOperations) {
+    match_a_map_and_list_through_random_operations<true>();
 }
 
 TEST(FlatTable, CompactsItsArenaAndKeepsKeysIntact) {
