@@ -13,6 +13,7 @@
 #include <limits>
 #include <new>
 #include <string_view>
+#include <type_traits>
 #include <utility>
 
 #include "core/flat/hash.hpp"
@@ -31,7 +32,11 @@ struct FlatKey {
         : text(t.text), scope(key_scope), hash(scoped_hash(t.hash, key_scope)) {}
 };
 
-template <class Value>
+// With `RemembersLast`, the last key found is tried before the probe; the check is the full key
+// comparison, so a slot reused by another key cannot pass. It pays in a table that its caller asks
+// about one key several times in a row (a room, a channel); in one looked up at random it costs
+// more than it saves.
+template <class Value, bool RemembersLast = false>
 class FlatTable {
   public:
     FlatTable() = default;
@@ -51,6 +56,7 @@ class FlatTable {
             slots_ = std::move(other.slots_);
             free_ = std::exchange(other.free_, kNoSlot);
             arena_ = std::move(other.arena_);
+            last_ = {};
             other.clear();
         }
         return *this;
@@ -62,13 +68,24 @@ class FlatTable {
 
     // The key's slot, or kNoSlot.
     SlotIndex find(const FlatKey& key) const {
+        if constexpr (RemembersLast) {
+            if (last_.slot != kNoSlot && holds(last_, key)) return last_.slot;
+        }
         const auto it = set_.find(Probe{this, &key});
-        return it == set_.end() ? kNoSlot : it->slot;
+        if (it == set_.end()) return kNoSlot;
+        if constexpr (RemembersLast) last_ = *it;
+        return it->slot;
     }
 
     // The key's slot and whether it was added now (with a default value).
     std::pair<SlotIndex, bool> insert(const FlatKey& key) {
         if (const SlotIndex found = find(key); found != kNoSlot) return {found, false};
+        return {add(key), true};
+    }
+
+    // The slot of a key that `find` has just missed, added with a default value: saves the
+    // second lookup of `insert`.
+    SlotIndex add(const FlatKey& key) {
         const SlotIndex slot = take_slot(key);
         try {
             set_.insert(Entry{slot, key.hash});
@@ -76,7 +93,8 @@ class FlatTable {
             give_back(slot);
             throw;
         }
-        return {slot, true};
+        if constexpr (RemembersLast) last_ = Entry{slot, key.hash};
+        return slot;
     }
 
     // Forgets the slot's key and value; the slot number may be handed out again. `hash` is the
@@ -85,7 +103,7 @@ class FlatTable {
         set_.erase(set_.find(Entry{slot, hash}));
         give_back(slot);
         if (set_.empty()) {
-            arena_.clear();
+            arena_.reset();
         } else if (wants_compaction()) {
             compact();
         }
@@ -108,6 +126,7 @@ class FlatTable {
     }
 
     void clear() {
+        last_ = {};
         set_.clear();
         slots_.clear();
         free_ = kNoSlot;
@@ -129,9 +148,10 @@ class FlatTable {
     };
 
     struct Entry {
-        SlotIndex slot;
-        std::uint32_t hash;
+        SlotIndex slot = kNoSlot;
+        std::uint32_t hash = 0;
     };
+    struct NoEntry {};
     struct Probe {
         const FlatTable* table;
         const FlatKey* key;
@@ -154,7 +174,7 @@ class FlatTable {
     bool holds(const Entry& e, const FlatKey& key) const {
         const Slot& s = slots_[e.slot];
         return e.hash == key.hash && s.scope == key.scope && s.length == key.text.size() &&
-               arena_.view(s.offset, s.length) == key.text;
+               same_bytes(arena_.view(s.offset, s.length).data(), key.text.data(), s.length);
     }
 
     SlotIndex take_slot(const FlatKey& key) {
@@ -208,6 +228,8 @@ class FlatTable {
     }
 
     boost::unordered_flat_set<Entry, EntryHash, EntryEqual> set_;
+    // A slot below the number of slots, or kNoSlot.
+    [[no_unique_address]] mutable std::conditional_t<RemembersLast, Entry, NoEntry> last_;
     SlotBlocks<Slot> slots_;
     SlotIndex free_ = kNoSlot;
     KeyArena arena_;

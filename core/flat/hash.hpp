@@ -60,6 +60,24 @@ inline std::uint64_t hash_bytes(std::string_view bytes) {
     return fold_multiply(fold_multiply(a ^ kOdd1, b ^ h) ^ kOdd2, kOdd1);
 }
 
+// Whether the `n` bytes at `a` and `b` are equal. Keys are short, and a library call costs more
+// than comparing them a word at a time here.
+inline bool same_bytes(const char* a, const char* b, std::size_t n) {
+    using hash_detail::load32;
+    using hash_detail::load64;
+    if (n >= 8) {
+        for (; n > 8; a += 8, b += 8, n -= 8) {
+            if (load64(a) != load64(b)) return false;
+        }
+        return load64(a + n - 8) == load64(b + n - 8);
+    }
+    if (n >= 4) return load32(a) == load32(b) && load32(a + n - 4) == load32(b + n - 4);
+    for (; n > 0; ++a, ++b, --n) {
+        if (*a != *b) return false;
+    }
+    return true;
+}
+
 // A key's text with its hash, computed once and handed to every table a call asks. Converts
 // implicitly from any string, so an operation that takes one is called with plain text as well.
 struct HashedText {

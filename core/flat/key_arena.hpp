@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <memory>
@@ -43,19 +44,20 @@ class KeyArena {
 
     // The offset of a copy of `bytes`, which may lie in this arena (the copy survives growth).
     std::uint32_t store(std::string_view bytes) {
-        const std::size_t end = size_ + padded(bytes.size());
+        const std::size_t end = size_ + bytes.size();
         if (end > std::numeric_limits<std::uint32_t>::max()) throw std::bad_alloc();
         if (end > capacity_) {
-            const char* base = bytes_.get();
-            const bool inside = base && bytes.data() >= base && bytes.data() < base + size_;
-            const std::size_t from = inside ? static_cast<std::size_t>(bytes.data() - base) : 0;
-            // Growth by half keeps the unused tail smaller than doubling would.
-            reserve(std::max(end, capacity_ + capacity_ / 2));
+            // Addresses as integers: the old buffer is not read once it has been reallocated.
+            const auto base = reinterpret_cast<std::uintptr_t>(bytes_.get());
+            const auto data = reinterpret_cast<std::uintptr_t>(bytes.data());
+            const bool inside = base != 0 && data >= base && data < base + size_;
+            const std::size_t from = inside ? data - base : 0;
+            // Growth by an eighth keeps the unused tail small; growing by realloc keeps it cheap.
+            reserve(std::max({end, capacity_ + capacity_ / 8, kMinCapacity}));
             if (inside) bytes = std::string_view(bytes_.get() + from, bytes.size());
         }
         const auto at = static_cast<std::uint32_t>(size_);
         append(bytes);
-        size_ = at + padded(bytes.size());
         return at;
     }
 
@@ -63,32 +65,47 @@ class KeyArena {
         return {bytes_.get() + offset, length};
     }
 
-    // A key takes its length rounded up to whole words: text handed to the interpreter from a
-    // word boundary is decoded a word at a time.
-    static std::size_t padded(std::size_t length) { return (length + 7) & ~std::size_t{7}; }
-
-    void release(std::uint32_t length) { garbage_ += padded(length); }
+    void release(std::uint32_t length) { garbage_ += length; }
     std::size_t live_bytes() const { return size_ - garbage_; }
     std::size_t garbage_bytes() const { return garbage_; }
 
     void reserve(std::size_t n) {
         if (n <= capacity_) return;
-        std::unique_ptr<char[]> grown(new char[n]);
-        if (size_ != 0) std::memcpy(grown.get(), bytes_.get(), size_);
-        bytes_ = std::move(grown);
+        // A large buffer grows in place or by moving its pages, rather than by a copy.
+        char* grown = static_cast<char*>(std::realloc(bytes_.get(), n));
+        if (!grown) throw std::bad_alloc();
+        static_cast<void>(bytes_.release());
+        bytes_.reset(grown);
         capacity_ = n;
     }
     // Forgets every key; the memory goes too.
     void clear() { *this = KeyArena(); }
+    // Forgets every key but keeps a small buffer: a table that empties and fills again one key at
+    // a time would otherwise allocate on every insert.
+    void reset() {
+        if (capacity_ > kKeptCapacity) {
+            clear();
+        } else {
+            size_ = 0;
+            garbage_ = 0;
+        }
+    }
 
   private:
+    static constexpr std::size_t kMinCapacity = 64;
+    static constexpr std::size_t kKeptCapacity = 256;
+
     // Only within capacity.
     void append(std::string_view bytes) {
         if (!bytes.empty()) std::memcpy(bytes_.get() + size_, bytes.data(), bytes.size());
         size_ += bytes.size();
     }
 
-    std::unique_ptr<char[]> bytes_;
+    struct FreeBytes {
+        void operator()(char* p) const { std::free(p); }
+    };
+
+    std::unique_ptr<char, FreeBytes> bytes_;
     std::size_t size_ = 0;
     std::size_t capacity_ = 0;
     std::size_t garbage_ = 0;

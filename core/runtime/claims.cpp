@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <new>
 #include <utility>
 
 namespace vorn {
@@ -16,7 +17,6 @@ ClaimRegistry::ClaimRegistry(std::uint32_t max_completed, std::uint64_t first_to
     : max_completed_(std::max<std::uint32_t>(max_completed, 1)), next_token_(first_token) {}
 
 void ClaimRegistry::erase_room(SlotIndex room) {
-    if (room == last_room_.slot) last_room_.slot = kNoSlot;
     rooms_.erase(room);
 }
 
@@ -26,8 +26,9 @@ ClaimRegistry::Located ClaimRegistry::obtain(const HashedText& room_id,
     bool room_added = false;
     if (at.room == kNoSlot) std::tie(at.room, room_added) = rooms_.insert(FlatKey(room_id));
     try {
+        // The caller's lookup missed the message, and nothing has added it since.
         const FlatKey key(message_id, at.room);
-        at.message = messages_.insert(key).first;
+        at.message = messages_.add(key);
         at.message_hash = key.hash;
     } catch (...) {
         if (room_added) erase_room(at.room);
@@ -60,6 +61,7 @@ ClaimRegistry::Active& ClaimRegistry::activate(const Located& at) {
     std::uint32_t record = free_active_;
     if (record == kNoRecord) {
         try {
+            if (active_.size() >= kMaxActive) throw std::bad_alloc();
             active_.emplace_back();
         } catch (...) {
             forget_if_unused(at);
@@ -67,21 +69,23 @@ ClaimRegistry::Active& ClaimRegistry::activate(const Located& at) {
         }
         record = static_cast<std::uint32_t>(active_.size() - 1);
     } else {
+        // A freed record is a default one but for its free link (see settle).
         free_active_ = active_[record].inflight_order.next;
-        active_[record] = Active{};
+        active_[record].inflight_order.next = kNoRecord;
     }
     active_[record].message = at.message;
-    messages_[at.message].active = record;
+    messages_[at.message].set_active(record);
     return active_[record];
 }
 
 void ClaimRegistry::settle(const Located& at) {
-    const std::uint32_t record = messages_[at.message].active;
+    const std::uint32_t record = messages_[at.message].active();
     if (record != kNoRecord && active_[record].holds_nothing()) {
-        active_[record] = Active{};
+        // Holding nothing, it is in no list either: its links are already the default ones.
+        active_[record].message = kNoSlot;
         active_[record].inflight_order.next = free_active_;
         free_active_ = record;
-        messages_[at.message].active = kNoRecord;
+        messages_[at.message].set_active(kNoRecord);
     }
     forget_if_unused(at);
 }
@@ -89,7 +93,7 @@ void ClaimRegistry::settle(const Located& at) {
 void ClaimRegistry::claim(const Located& at) {
     Active& active = activate(at);
     active.inflight = true;
-    rooms_[at.room].inflight.push_back(messages_[at.message].active, inflight_links());
+    rooms_[at.room].inflight.push_back(messages_[at.message].active(), inflight_links());
 }
 
 bool ClaimRegistry::try_claim(const HashedText& room_id, const HashedText& message_id) {
@@ -103,7 +107,7 @@ void ClaimRegistry::release(const HashedText& room_id, const HashedText& message
     const Located at = locate(room_id, message_id);
     Active* active = active_of(at);
     if (!active || !active->inflight) return;
-    rooms_[at.room].inflight.unlink(messages_[at.message].active, inflight_links());
+    rooms_[at.room].inflight.unlink(messages_[at.message].active(), inflight_links());
     active->inflight = false;
     settle(at);
 }
@@ -136,7 +140,7 @@ void ClaimRegistry::complete(const HashedText& room_id, const HashedText& messag
     if (messages_[at.message].completed) {
         refresh_completed(at);
     } else {
-        messages_[at.message].completed = true;
+        messages_[at.message].completed = 1;
         rooms_[at.room].completed.push_back(at.message, completed_links());
     }
     drop_pending_and_retries(at);
@@ -145,7 +149,7 @@ void ClaimRegistry::complete(const HashedText& room_id, const HashedText& messag
     while (rooms_[at.room].completed.size() > max_completed_) {
         const SlotIndex oldest = rooms_[at.room].completed.front();
         rooms_[at.room].completed.unlink(oldest, completed_links());
-        messages_[oldest].completed = false;
+        messages_[oldest].completed = 0;
         forget_if_unused(oldest);
     }
 }
@@ -173,7 +177,7 @@ void ClaimRegistry::discard_completed(const HashedText& room_id) {
     for (SlotIndex m = rooms_[room].completed.front(); m != kNoSlot;) {
         const SlotIndex next = messages_[m].completed_order.next;
         rooms_[room].completed.unlink(m, completed_links());
-        messages_[m].completed = false;
+        messages_[m].completed = 0;
         forget_if_unused(m);
         m = next;
     }

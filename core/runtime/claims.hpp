@@ -141,12 +141,17 @@ class ClaimRegistry {
     };
     // Most messages held are only completed, so the facts a message holds while the host works on
     // it live in a separate record, and an entry stays small.
+    // The active record sits in 31 bits beside the completed mark, so that an entry takes 12
+    // bytes; there are never that many active records.
+    static constexpr std::uint32_t kMaxActive = (std::uint32_t{1} << 31) - 1;
     struct Message {
         Links completed_order;
-        std::uint32_t active = kNoRecord;
-        bool completed = false;
+        std::uint32_t record : 31 = kMaxActive;  // kMaxActive: none
+        std::uint32_t completed : 1 = 0;
 
-        bool holds_nothing() const { return !completed && active == kNoRecord; }
+        std::uint32_t active() const { return record == kMaxActive ? kNoRecord : record; }
+        void set_active(std::uint32_t r) { record = r == kNoRecord ? kMaxActive : r; }
+        bool holds_nothing() const { return !completed && record == kMaxActive; }
     };
     struct Active {
         Links inflight_order;  // `next` links free records
@@ -170,11 +175,11 @@ class ClaimRegistry {
     auto pending_links() { return links_in(active_, &Active::pending_order); }
 
     Located locate(const HashedText& room_id, const HashedText& message_id) const;
-    // The room's slot or kNoSlot; a host asks about one room many times in a row, so the last
-    // room found is tried first.
+    // The room's slot or kNoSlot.
     SlotIndex find_room(const HashedText& room_id) const;
     void erase_room(SlotIndex room);
-    // Finds or adds the key's entry (and its room).
+    // Finds or adds the key's entry (and its room); `at` is what `locate` found for the key, with
+    // nothing added since.
     Located obtain(const HashedText& room_id, const HashedText& message_id, Located at);
     // Drops the entry once it holds no fact, and its room once that holds no entry.
     void forget_if_unused(const Located& at);
@@ -212,26 +217,8 @@ class ClaimRegistry {
 
     std::uint32_t max_completed_;
     std::uint64_t next_token_;
-    // Moves with the rooms it names: a moved-from registry forgets it, as it forgets its rooms.
-    struct LastRoom {
-        SlotIndex slot = kNoSlot;
-        std::uint64_t hash = 0;
 
-        LastRoom() = default;
-        LastRoom(const LastRoom&) = default;
-        LastRoom& operator=(const LastRoom&) = default;
-        LastRoom(LastRoom&& other) noexcept
-            : slot(std::exchange(other.slot, kNoSlot)), hash(other.hash) {}
-        LastRoom& operator=(LastRoom&& other) noexcept {
-            slot = std::exchange(other.slot, kNoSlot);
-            hash = other.hash;
-            return *this;
-        }
-        ~LastRoom() = default;
-    };
-
-    FlatTable<Room> rooms_;
-    mutable LastRoom last_room_;
+    FlatTable<Room, true> rooms_;  // a host asks about one room many times in a row
     FlatTable<Message> messages_;  // scoped by the room's slot
     std::vector<Active> active_;
     std::uint32_t free_active_ = kNoRecord;
@@ -239,16 +226,7 @@ class ClaimRegistry {
 
 // Every call starts with these lookups; defined here so that both sources inline them.
 inline SlotIndex ClaimRegistry::find_room(const HashedText& room_id) const {
-    if (last_room_.slot != kNoSlot && last_room_.hash == room_id.hash &&
-        rooms_.text(last_room_.slot) == room_id.text) {
-        return last_room_.slot;
-    }
-    const SlotIndex room = rooms_.find(FlatKey(room_id));
-    if (room != kNoSlot) {
-        last_room_.slot = room;
-        last_room_.hash = room_id.hash;
-    }
-    return room;
+    return rooms_.find(FlatKey(room_id));
 }
 
 inline ClaimRegistry::Located ClaimRegistry::locate(const HashedText& room_id,
@@ -264,7 +242,7 @@ inline ClaimRegistry::Located ClaimRegistry::locate(const HashedText& room_id,
 
 inline const ClaimRegistry::Active* ClaimRegistry::active_of(const Located& at) const {
     if (at.message == kNoSlot) return nullptr;
-    const std::uint32_t record = messages_[at.message].active;
+    const std::uint32_t record = messages_[at.message].active();
     return record == kNoRecord ? nullptr : &active_[record];
 }
 

@@ -55,7 +55,7 @@ PendingEntry* ClaimRegistry::find_pending(const Located& at) {
 const PendingEntry& ClaimRegistry::add_pending(const Located& at, PendingEntry entry) {
     Active& active = activate(at);
     active.pending = std::move(entry);
-    rooms_[at.room].pending.push_back(messages_[at.message].active, pending_links());
+    rooms_[at.room].pending.push_back(messages_[at.message].active(), pending_links());
     return *active.pending;
 }
 
@@ -63,7 +63,7 @@ void ClaimRegistry::drop_pending_and_retries(const Located& at) {
     Active* active = active_of(at);
     if (!active) return;
     if (active->pending) {
-        rooms_[at.room].pending.unlink(messages_[at.message].active, pending_links());
+        rooms_[at.room].pending.unlink(messages_[at.message].active(), pending_links());
         active->pending.reset();
     }
     active->ack_retries = 0;

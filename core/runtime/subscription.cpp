@@ -33,7 +33,7 @@ std::optional<Ticket> SubscriptionFamily::begin_join(const HashedText& key,
                                                      TicketCounter& tickets) {
     const FlatKey k(key);
     if (channels_.find(k) != kNoSlot || tickets.exhausted()) return std::nullopt;
-    const SlotIndex slot = channels_.insert(k).first;
+    const SlotIndex slot = channels_.add(k);
     const Ticket ticket = *tickets.take();
     channels_[slot] = Channel{{}, ticket, ChannelStatus::Pending};
     return ticket;

@@ -85,7 +85,7 @@ class SubscriptionFamily {
     // Moves the key at `slot` to `end`, under `ticket`.
     void settle(SlotIndex slot, std::uint32_t hash, Ticket ticket, JoinEnd end);
 
-    FlatTable<Channel> channels_;
+    FlatTable<Channel, true> channels_;  // a host steps one key through its transitions
     IndexList established_;
 };
 

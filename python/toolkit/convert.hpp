@@ -18,6 +18,9 @@ namespace vorn::py {
 template <class T>
 struct Converter;
 
+[[noreturn]] void raise_wrong_argument_type(std::string_view name, std::string_view expected,
+                                            PyObject* got);
+
 template <>
 struct Converter<PyObject*> {
     static PyObject* from_py(PyObject* obj, std::string_view) { return obj; }
@@ -25,8 +28,14 @@ struct Converter<PyObject*> {
 
 template <>
 struct Converter<std::string_view> {
-    // The view borrows the str's own UTF-8 buffer; it lives as long as the argument does.
-    static std::string_view from_py(PyObject* obj, std::string_view name);
+    // The view borrows the str's own UTF-8 buffer; it lives as long as the argument does. An
+    // exact str is told by its type alone; the flag test is a call under the limited API.
+    static std::string_view from_py(PyObject* obj, std::string_view name) {
+        if (!PyUnicode_CheckExact(obj) && !PyUnicode_Check(obj)) {
+            raise_wrong_argument_type(name, "str", obj);
+        }
+        return utf8_view(obj);
+    }
 };
 
 // A str argument as a view with the str itself as origin (exact str only), so a result can hand
@@ -88,9 +97,6 @@ struct Converter<std::optional<T>> {
         return Converter<T>::from_py(obj, name);
     }
 };
-
-[[noreturn]] void raise_wrong_argument_type(std::string_view name, std::string_view expected,
-                                            PyObject* got);
 
 // "`{name}` must be an integer between {min} and {max}, got {value}" as ValueError.
 std::uint64_t checked_int(std::string_view name, std::uint64_t value, std::uint64_t min,

@@ -84,8 +84,11 @@ struct EnumClassState {
     std::vector<PyObject*> members;
 };
 
+// At namespace scope, built when the module loads: a function-local static would be checked for
+// construction on every conversion of a member.
+std::array<EnumClassState, kMaxEnumClasses> states;
+
 EnumClassState& state(std::size_t id) {
-    static std::array<EnumClassState, kMaxEnumClasses> states;
     return states[id];
 }
 

@@ -79,11 +79,8 @@ void add_processing_note(std::string_view name) {
     PyErr_Restore(type, value, tb);
 }
 
-std::string_view utf8_view(PyObject* str) {
-    Py_ssize_t size = 0;
-    const char* data = PyUnicode_AsUTF8AndSize(str, &size);
-    if (!data) raise_type_error(take_exception_text());
-    return {data, static_cast<std::size_t>(size)};
+void raise_encoding_error() {
+    raise_type_error(take_exception_text());
 }
 
 }  // namespace vorn::py

@@ -33,7 +33,15 @@ void add_processing_note(std::string_view name);
 // The name of an object's type, for messages.
 std::string type_name(PyObject* obj);
 
-std::string_view utf8_view(PyObject* str);  // a str known to be a str; TypeError if not UTF-8
+// The pending encoding error as TypeError.
+[[noreturn]] void raise_encoding_error();
+// A str known to be a str; TypeError if not UTF-8. Inline: every key argument goes through it.
+inline std::string_view utf8_view(PyObject* str) {
+    Py_ssize_t size = 0;
+    const char* data = PyUnicode_AsUTF8AndSize(str, &size);
+    if (!data) raise_encoding_error();
+    return {data, static_cast<std::size_t>(size)};
+}
 
 // Every entry point runs its body through here: nothing unwinds into the interpreter.
 template <class F>
