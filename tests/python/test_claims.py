@@ -66,3 +66,22 @@ def test_decision_registry_limit_reads_back():
 def test_documentation(obj, signature, doc):
     assert signature is ... or obj.__text_signature__ == signature
     assert doc is ... or obj.__doc__ == doc
+
+
+def numpy_like(name, value):
+    return type(name, (), {"__module__": "numpy", "__bool__": lambda self: value})()
+
+
+@pytest.mark.parametrize("flag,outcome", [
+    (numpy_like("bool_", True), "retry"), (numpy_like("bool", False), "finished"),
+    (1, "argument 'allow_retry' must be bool, not int"),
+    (numpy_like("int8", True), "argument 'allow_retry' must be bool, not int8"),
+])
+def test_flags_take_bools_and_numpy_bools_only(flag, outcome):
+    def settle():
+        return ClaimRegistry().record_failed_settlement("r", "m", "e", RetryTracker(), flag)
+    if " " not in outcome:
+        assert settle()["continuation"]["kind"] == outcome
+    else:
+        with pytest.raises(TypeError, match=f"^{outcome}$"):
+            settle()
