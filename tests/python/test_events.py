@@ -112,11 +112,24 @@ def test_null_as_absent_removes_the_key(payload, removed):
     ("agent.control", {"mode": None},
      [wrong("mode", "string"), missing("scope"), missing("agent_id"), missing("correlation_id"),
       missing("execution_id"), missing("room_id")]),
-    ("room_deleted", [], [("", WRONG, "payload must be a JSON object")]),
-    ("supersede", "text", [("", WRONG, "payload must be a JSON object")]),
+    ("message_updated", {**MESSAGE, "metadata": {"mentions": ["x", *[{"id": "u"}] * 10, 5]}},
+     [wrong("metadata.mentions[0]", "object"), wrong("metadata.mentions[11]", "object")]),
+    ("message_updated", dict.fromkeys(MESSAGE), [wrong(k, "string") for k in MESSAGE]),
+    ("message_created", {**MESSAGE, "sender_name": None, "attachments": None}, []),
+    ("participant_added", {**PARTICIPANT, "description": None}, []),
+    ("supersede", {**SUPERSEDE, "target_socket_id": None}, []),
 ])
-def test_rejected_with_every_issue_in_order(event_type, payload, expected):
-    assert list(issues(event_type, payload)) == expected
+def test_issues_in_order(event_type, payload, expected):
+    if expected:
+        assert list(issues(event_type, payload)) == expected
+    else:
+        core.validate_event_payload(event_type, payload)
+
+
+@pytest.mark.parametrize("name", sorted(
+    n for n in vars(core.EventType) if n[0].isupper() and n != "EventCreated"))
+def test_every_type_but_event_created_wants_an_object(name):
+    assert issues(getattr(core.EventType, name), [{}]) == (("", WRONG, "payload must be a JSON object"),)
 
 
 @pytest.mark.parametrize("payload", [[1, {"b": 2}], None, "s", 3.5, True])
