@@ -23,19 +23,38 @@
 
 namespace vorn {
 
-struct FlatKey {
+// A key as a table looks it up: text, scope and the 32-bit hash, computed from the text's hash
+// only when a probe needs it. Refers to its HashedText, which must outlive it.
+class FlatKey {
+  public:
+    explicit FlatKey(const HashedText& t, std::uint32_t key_scope = 0)
+        : text(t.text), scope(key_scope), source_(&t) {}
+
+    std::uint32_t hash() const {
+        if (!hashed_) {
+            hash_ = scoped_hash(source_->hash(), scope);
+            hashed_ = true;
+        }
+        return hash_;
+    }
+    // The hash of `text` under `scope`, for a key whose text is at hand but not hashed.
+    static std::uint32_t hash_of(std::string_view text, std::uint32_t scope = 0) {
+        return FlatKey(HashedText(text), scope).hash();
+    }
+
     std::string_view text;
     std::uint32_t scope;
-    std::uint32_t hash;
 
-    explicit FlatKey(const HashedText& t, std::uint32_t key_scope = 0)
-        : text(t.text), scope(key_scope), hash(scoped_hash(t.hash, key_scope)) {}
+  private:
+    const HashedText* source_;
+    mutable std::uint32_t hash_ = 0;
+    mutable bool hashed_ = false;
 };
 
-// With `RemembersLast`, the last key found is tried before the probe; the check is the full key
-// comparison, so a slot reused by another key cannot pass. It pays in a table that its caller asks
-// about one key several times in a row (a room, a channel); in one looked up at random it costs
-// more than it saves.
+// With `RemembersLast`, the last key found or added is tried before the probe, by its bytes, so
+// the key's hash is not needed when it matches; the check is the full key comparison, so a slot
+// erased or reused by another key cannot pass. It pays in a table that its caller asks about one
+// key several times in a row (a room, a channel, a message the host steps through its states).
 template <class Value, bool RemembersLast = false>
 class FlatTable {
   public:
@@ -69,11 +88,11 @@ class FlatTable {
     // The key's slot, or kNoSlot.
     SlotIndex find(const FlatKey& key) const {
         if constexpr (RemembersLast) {
-            if (last_.slot != kNoSlot && holds(last_, key)) return last_.slot;
+            if (last_.slot != kNoSlot && holds_text(last_.slot, key)) return last_.slot;
         }
         const auto it = set_.find(Probe{this, &key});
         if (it == set_.end()) return kNoSlot;
-        if constexpr (RemembersLast) last_ = *it;
+        if constexpr (RemembersLast) last_.slot = it->slot;
         return it->slot;
     }
 
@@ -88,12 +107,12 @@ class FlatTable {
     SlotIndex add(const FlatKey& key) {
         const SlotIndex slot = take_slot(key);
         try {
-            set_.insert(Entry{slot, key.hash});
+            set_.insert(Entry{slot, key.hash()});
         } catch (...) {
             give_back(slot);
             throw;
         }
-        if constexpr (RemembersLast) last_ = Entry{slot, key.hash};
+        if constexpr (RemembersLast) last_.slot = slot;
         return slot;
     }
 
@@ -108,7 +127,7 @@ class FlatTable {
             compact();
         }
     }
-    void erase(SlotIndex slot) { erase(slot, FlatKey(HashedText(text(slot)), scope(slot)).hash); }
+    void erase(SlotIndex slot) { erase(slot, FlatKey::hash_of(text(slot), scope(slot))); }
 
     std::string_view text(SlotIndex slot) const {
         return arena_.view(slots_[slot].offset, slots_[slot].length);
@@ -151,7 +170,10 @@ class FlatTable {
         SlotIndex slot = kNoSlot;
         std::uint32_t hash = 0;
     };
-    struct NoEntry {};
+    struct LastSlot {
+        SlotIndex slot = kNoSlot;
+    };
+    struct NoLastSlot {};
     struct Probe {
         const FlatTable* table;
         const FlatKey* key;
@@ -161,7 +183,7 @@ class FlatTable {
     struct EntryHash {
         using is_transparent = void;
         std::size_t operator()(const Entry& e) const { return e.hash; }
-        std::size_t operator()(const Probe& p) const { return p.key->hash; }
+        std::size_t operator()(const Probe& p) const { return p.key->hash(); }
     };
     // Two entries are equal only as one slot: a key is added only after a lookup missed it.
     struct EntryEqual {
@@ -172,8 +194,12 @@ class FlatTable {
     };
 
     bool holds(const Entry& e, const FlatKey& key) const {
-        const Slot& s = slots_[e.slot];
-        return e.hash == key.hash && s.scope == key.scope && s.length == key.text.size() &&
+        return e.hash == key.hash() && holds_text(e.slot, key);
+    }
+    // A free slot's length never equals a key's.
+    bool holds_text(SlotIndex slot, const FlatKey& key) const {
+        const Slot& s = slots_[slot];
+        return s.length == key.text.size() && s.scope == key.scope &&
                same_bytes(arena_.view(s.offset, s.length).data(), key.text.data(), s.length);
     }
 
@@ -229,7 +255,7 @@ class FlatTable {
 
     boost::unordered_flat_set<Entry, EntryHash, EntryEqual> set_;
     // A slot below the number of slots, or kNoSlot.
-    [[no_unique_address]] mutable std::conditional_t<RemembersLast, Entry, NoEntry> last_;
+    [[no_unique_address]] mutable std::conditional_t<RemembersLast, LastSlot, NoLastSlot> last_;
     SlotBlocks<Slot> slots_;
     SlotIndex free_ = kNoSlot;
     KeyArena arena_;

@@ -78,15 +78,29 @@ inline bool same_bytes(const char* a, const char* b, std::size_t n) {
     return true;
 }
 
-// A key's text with its hash, computed once and handed to every table a call asks. Converts
-// implicitly from any string, so an operation that takes one is called with plain text as well.
-struct HashedText {
-    std::string_view text;
-    std::uint64_t hash;
-
-    HashedText(std::string_view t) : text(t), hash(hash_bytes(t)) {}
+// A key's text and its hash, computed the first time a table needs it and then shared by every
+// table the call asks: a table that remembers its last key finds that key by its bytes alone, and
+// a host asks about one key several times in a row. Converts implicitly from any string, so an
+// operation that takes one is called with plain text as well.
+class HashedText {
+  public:
+    HashedText(std::string_view t) : text(t) {}
     HashedText(const char* t) : HashedText(std::string_view(t)) {}
     HashedText(const std::string& t) : HashedText(std::string_view(t)) {}
+
+    std::uint64_t hash() const {
+        if (!hashed_) {
+            hash_ = hash_bytes(text);
+            hashed_ = true;
+        }
+        return hash_;
+    }
+
+    std::string_view text;
+
+  private:
+    mutable std::uint64_t hash_ = 0;
+    mutable bool hashed_ = false;
 };
 
 // The 32 bits a table stores for a key of `text_hash` under `scope` (0 for unscoped tables).

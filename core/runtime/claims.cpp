@@ -20,36 +20,43 @@ void ClaimRegistry::erase_room(SlotIndex room) {
     rooms_.erase(room);
 }
 
-ClaimRegistry::Located ClaimRegistry::obtain(const HashedText& room_id,
-                                             const HashedText& message_id, Located at) {
-    if (at.message != kNoSlot) return at;
+void ClaimRegistry::add_entry(const HashedText& room_id, const HashedText& message_id,
+                              Located& at) {
     bool room_added = false;
     if (at.room == kNoSlot) std::tie(at.room, room_added) = rooms_.insert(FlatKey(room_id));
     try {
         // The caller's lookup missed the message, and nothing has added it since.
-        const FlatKey key(message_id, at.room);
-        at.message = messages_.add(key);
-        at.message_hash = key.hash;
+        at.message = messages_.add(FlatKey(message_id, at.room));
     } catch (...) {
         if (room_added) erase_room(at.room);
         throw;
     }
     ++rooms_[at.room].messages;
-    return at;
 }
 
-void ClaimRegistry::forget_if_unused(const Located& at) {
-    if (!messages_[at.message].holds_nothing()) return;
-    messages_.erase(at.message, at.message_hash);
+void ClaimRegistry::forget(SlotIndex message) {
+    const SlotIndex room = messages_.scope(message);
+    messages_.erase(message);
     // Rooms come and go; an emptied room must not stay behind.
-    if (--rooms_[at.room].messages == 0) erase_room(at.room);
+    if (--rooms_[room].messages == 0) erase_room(room);
+}
+
+void ClaimRegistry::keep_idle_if_unused(const Located& at) {
+    if (!messages_[at.message].holds_nothing() || at.message == idle_) return;
+    // The idle entry holds nothing (a fact would have taken it out of idling) and is not this one.
+    if (idle_ != kNoSlot) forget(idle_);
+    idle_ = at.message;
 }
 
 void ClaimRegistry::forget_if_unused(SlotIndex message) {
     if (!messages_[message].holds_nothing()) return;
-    const SlotIndex room = messages_.scope(message);
-    messages_.erase(message);
-    if (--rooms_[room].messages == 0) erase_room(room);
+    forget(message);
+}
+
+std::size_t ClaimRegistry::room_entries() const {
+    const bool idle_room_holds_nothing =
+        idle_ != kNoSlot && rooms_[messages_.scope(idle_)].messages == 1;
+    return rooms_.size() - (idle_room_holds_nothing ? 1 : 0);
 }
 
 ClaimRegistry::Active* ClaimRegistry::active_of(const Located& at) {
@@ -64,7 +71,7 @@ ClaimRegistry::Active& ClaimRegistry::activate(const Located& at) {
             if (active_.size() >= kMaxActive) throw std::bad_alloc();
             active_.emplace_back();
         } catch (...) {
-            forget_if_unused(at);
+            keep_idle_if_unused(at);
             throw;
         }
         record = static_cast<std::uint32_t>(active_.size() - 1);
@@ -87,7 +94,7 @@ void ClaimRegistry::settle(const Located& at) {
         free_active_ = record;
         messages_[at.message].set_active(kNoRecord);
     }
-    forget_if_unused(at);
+    keep_idle_if_unused(at);
 }
 
 void ClaimRegistry::claim(const Located& at) {
@@ -135,16 +142,20 @@ bool ClaimRegistry::is_completed(const HashedText& room_id, const HashedText& me
     return true;
 }
 
-void ClaimRegistry::complete(const HashedText& room_id, const HashedText& message_id, Located at) {
-    at = obtain(room_id, message_id, at);
+void ClaimRegistry::complete(const HashedText& room_id, const HashedText& message_id,
+                             const Located& found) {
+    const Located at = obtain(room_id, message_id, found);
     if (messages_[at.message].completed) {
         refresh_completed(at);
     } else {
         messages_[at.message].completed = 1;
         rooms_[at.room].completed.push_back(at.message, completed_links());
     }
-    drop_pending_and_retries(at);
-    settle(at);
+    // Most completed messages hold nothing else, and being completed, the entry stays.
+    if (messages_[at.message].active() != kNoRecord) {
+        drop_pending_and_retries(at);
+        settle(at);
+    }
     // The newest id is never the one evicted, so the room stays.
     while (rooms_[at.room].completed.size() > max_completed_) {
         const SlotIndex oldest = rooms_[at.room].completed.front();

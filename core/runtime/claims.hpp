@@ -12,7 +12,10 @@
 // Every fact about one message lives in one entry of a flat table keyed by the message id under
 // its room's slot, so a call finds all of them with one lookup; a room's in-flight, completed and
 // pending messages are orders over those entries. An entry goes once it holds no fact, a room
-// once it holds no entry.
+// once it holds no entry; but the entry a release or a confirmation emptied last stays until the
+// next one is emptied that way, because a host most often completes what it has just released:
+// that call then finds the entry rather than adding it again. At most that one entry (and its
+// room) is held for nothing.
 #pragma once
 
 #include <cstddef>
@@ -126,9 +129,12 @@ class ClaimRegistry {
                          std::string_view token, ParkedReason reason);
     bool has_retryable_settlement(const HashedText& room_id) const;
 
-    // Entries held (messages with at least one fact) and rooms held, for tests of forgetting.
-    std::size_t message_entries() const { return messages_.size(); }
-    std::size_t room_entries() const { return rooms_.size(); }
+    // Entries held (messages with at least one fact) and rooms held (with at least one such
+    // entry), for tests of forgetting; the idle entry is not counted.
+    std::size_t message_entries() const { return messages_.size() - (idle_ != kNoSlot ? 1 : 0); }
+    std::size_t room_entries() const;
+    // Entries stored, the idle one included.
+    std::size_t stored_entries() const { return messages_.size(); }
 
   private:
     static constexpr std::uint32_t kNoRecord = kNoSlot;
@@ -167,7 +173,6 @@ class ClaimRegistry {
     struct Located {
         SlotIndex room = kNoSlot;
         SlotIndex message = kNoSlot;
-        std::uint32_t message_hash = 0;
     };
 
     auto completed_links() { return links_in(messages_, &Message::completed_order); }
@@ -181,18 +186,23 @@ class ClaimRegistry {
     // Finds or adds the key's entry (and its room); `at` is what `locate` found for the key, with
     // nothing added since.
     Located obtain(const HashedText& room_id, const HashedText& message_id, Located at);
+    // The adding half of obtain. Fills `at` in place: returned by value, the record would travel
+    // packed in registers, and reading it back stalls.
+    void add_entry(const HashedText& room_id, const HashedText& message_id, Located& at);
+    // Makes the entry the idle one once it holds no fact, forgetting the entry idle before.
+    void keep_idle_if_unused(const Located& at);
     // Drops the entry once it holds no fact, and its room once that holds no entry.
-    void forget_if_unused(const Located& at);
     void forget_if_unused(SlotIndex message);
+    void forget(SlotIndex message);
     Active* active_of(const Located& at);
     const Active* active_of(const Located& at) const;
     // The key's active record, made when it has none (the key's entry must exist).
     Active& activate(const Located& at);
-    // Frees the key's active record once it holds nothing, then forgets the key if it can.
+    // Frees the key's active record once it holds nothing, then idles the key if it can.
     void settle(const Located& at);
 
     void claim(const Located& at);
-    void complete(const HashedText& room_id, const HashedText& message_id, Located at);
+    void complete(const HashedText& room_id, const HashedText& message_id, const Located& found);
     void refresh_completed(const Located& at);
     // The rule without the claim; fills `at` with what it looked up.
     DeliveryEligibility decide(const HashedText& room_id, const HashedText& message_id,
@@ -219,9 +229,12 @@ class ClaimRegistry {
     std::uint64_t next_token_;
 
     FlatTable<Room, true> rooms_;  // a host asks about one room many times in a row
-    FlatTable<Message> messages_;  // scoped by the room's slot
+    // Scoped by the room's slot; a host steps one message through claim, release and completion.
+    FlatTable<Message, true> messages_;
     std::vector<Active> active_;
     std::uint32_t free_active_ = kNoRecord;
+    // An entry holding no fact, kept for the next call about it (see above), or kNoSlot.
+    SlotIndex idle_ = kNoSlot;
 };
 
 // Every call starts with these lookups; defined here so that both sources inline them.
@@ -229,14 +242,24 @@ inline SlotIndex ClaimRegistry::find_room(const HashedText& room_id) const {
     return rooms_.find(FlatKey(room_id));
 }
 
-inline ClaimRegistry::Located ClaimRegistry::locate(const HashedText& room_id,
-                                                    const HashedText& message_id) const {
+// Always inlined, for the reason given at add_entry.
+[[gnu::always_inline]] inline ClaimRegistry::Located ClaimRegistry::locate(
+    const HashedText& room_id, const HashedText& message_id) const {
     Located at;
     at.room = find_room(room_id);
     if (at.room == kNoSlot) return at;
     const FlatKey key(message_id, at.room);
     at.message = messages_.find(key);
-    at.message_hash = key.hash;
+    return at;
+}
+
+[[gnu::always_inline]] inline ClaimRegistry::Located ClaimRegistry::obtain(
+    const HashedText& room_id, const HashedText& message_id, Located at) {
+    if (at.message == kNoSlot) {
+        add_entry(room_id, message_id, at);
+    } else if (at.message == idle_) {
+        idle_ = kNoSlot;  // it is about to hold a fact again
+    }
     return at;
 }
 

@@ -46,7 +46,7 @@ void DecisionRegistry::add(const FlatKey& key, std::optional<std::string_view> r
     try {
         if (room_id) d.room_id.emplace(*room_id);
     } catch (...) {
-        decisions_.erase(slot, key.hash);
+        decisions_.erase(slot, key.hash());
         throw;
     }
     order_.push_back(slot, order_links());
@@ -108,7 +108,7 @@ bool DecisionRegistry::withdraw(const HashedText& token, std::uint64_t ticket) {
     const FlatKey key(token);
     const SlotIndex slot = current(key, ticket);
     if (slot == kNoSlot || decisions_[slot].claimed) return false;
-    remove(slot, key.hash);
+    remove(slot, key.hash());
     return true;
 }
 
@@ -116,7 +116,7 @@ bool DecisionRegistry::forget(const HashedText& token, std::uint64_t ticket) {
     const FlatKey key(token);
     const SlotIndex slot = current(key, ticket);
     if (slot == kNoSlot) return false;
-    remove(slot, key.hash);
+    remove(slot, key.hash());
     return true;
 }
 
@@ -154,7 +154,7 @@ std::optional<std::string> DecisionRegistry::evict_oldest() {
     const SlotIndex slot = oldest_unclaimed_slot();
     if (slot == kNoSlot) return std::nullopt;
     std::string token(decisions_.text(slot));
-    remove(slot, FlatKey(HashedText(token)).hash);
+    remove(slot, FlatKey::hash_of(token));
     return token;
 }
 
@@ -166,7 +166,7 @@ CancelledDecisions DecisionRegistry::cancel_where(Pred pred) {
         if (pred(decisions_[i])) {
             auto& list = decisions_[i].claimed ? cancelled.claimed : cancelled.unclaimed;
             list.emplace_back(decisions_.text(i));
-            remove(i, FlatKey(HashedText(list.back())).hash);
+            remove(i, FlatKey::hash_of(list.back()));
         }
         i = next;
     }

@@ -59,7 +59,7 @@ AttemptOutcome RetryTracker::record_attempt(const HashedText& message_id) {
 void RetryTracker::mark_success(const HashedText& message_id) {
     const FlatKey key(message_id);
     const SlotIndex slot = ids_.find(key);
-    if (slot != kNoSlot && ids_[slot].has_state) drop_state(slot, key.hash);
+    if (slot != kNoSlot && ids_[slot].has_state) drop_state(slot, key.hash());
 }
 
 void RetryTracker::discard_attempt(const HashedText& message_id) {
@@ -69,7 +69,7 @@ void RetryTracker::discard_attempt(const HashedText& message_id) {
     if (ids_[slot].state.attempts > 1) {
         --ids_[slot].state.attempts;
     } else {
-        drop_state(slot, key.hash);
+        drop_state(slot, key.hash());
     }
 }
 

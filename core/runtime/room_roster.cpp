@@ -48,7 +48,7 @@ bool RoomRoster::record_room_admission(const HashedText& room_id, AdmissionTicke
     const SlotIndex slot = admitting(key, ticket);
     if (slot == kNoSlot) return false;
     if (!succeeded) {
-        rooms_.erase(slot, key.hash);
+        rooms_.erase(slot, key.hash());
         return false;
     }
     rooms_[slot].admitted = true;
@@ -67,7 +67,7 @@ bool RoomRoster::record_room_removed(const HashedText& room_id) {
     if (slot == kNoSlot) return false;
     const bool was_admitted = rooms_[slot].admitted;
     if (was_admitted) admitted_.unlink(slot, admitted_links());
-    rooms_.erase(slot, key.hash);
+    rooms_.erase(slot, key.hash());
     return was_admitted;
 }
 

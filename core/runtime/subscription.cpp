@@ -32,18 +32,23 @@ SlotIndex SubscriptionFamily::held(const FlatKey& key, ChannelStatus status,
 std::optional<Ticket> SubscriptionFamily::begin_join(const HashedText& key,
                                                      TicketCounter& tickets) {
     const FlatKey k(key);
-    if (channels_.find(k) != kNoSlot || tickets.exhausted()) return std::nullopt;
-    const SlotIndex slot = channels_.add(k);
+    SlotIndex slot = channels_.find(k);
+    // Only the idle entry stands for an Absent key.
+    if ((slot != kNoSlot && slot != idle_) || tickets.exhausted()) return std::nullopt;
+    if (slot == kNoSlot) {
+        slot = channels_.add(k);
+    } else {
+        idle_ = kNoSlot;
+    }
     const Ticket ticket = *tickets.take();
     channels_[slot] = Channel{{}, ticket, ChannelStatus::Pending};
     return ticket;
 }
 
 bool SubscriptionFamily::finish_join(const HashedText& key, Ticket ticket, JoinEnd end) {
-    const FlatKey k(key);
-    const SlotIndex slot = held(k, ChannelStatus::Pending, ticket);
+    const SlotIndex slot = held(FlatKey(key), ChannelStatus::Pending, ticket);
     if (slot == kNoSlot) return false;
-    settle(slot, k.hash, ticket, end);
+    settle(slot, ticket, end);
     return true;
 }
 
@@ -72,36 +77,39 @@ std::optional<Ticket> SubscriptionFamily::begin_leave(const HashedText& key,
 }
 
 bool SubscriptionFamily::finish_leave(const HashedText& key, Ticket ticket, LeaveOutcome outcome) {
-    const FlatKey k(key);
-    const SlotIndex slot = held(k, ChannelStatus::Leaving, ticket);
+    const SlotIndex slot = held(FlatKey(key), ChannelStatus::Leaving, ticket);
     if (slot == kNoSlot) return false;
-    settle(slot, k.hash, ticket,
-           outcome == LeaveOutcome::Left ? JoinEnd::Absent : JoinEnd::Unreconciled);
+    settle(slot, ticket, outcome == LeaveOutcome::Left ? JoinEnd::Absent : JoinEnd::Unreconciled);
     return true;
 }
 
 bool SubscriptionFamily::mark_rejoin_failed(const HashedText& key, Ticket ticket) {
-    const FlatKey k(key);
-    const SlotIndex slot = held(k, ChannelStatus::Established, ticket);
+    const SlotIndex slot = held(FlatKey(key), ChannelStatus::Established, ticket);
     if (slot == kNoSlot) return false;
-    settle(slot, k.hash, ticket, JoinEnd::Unreconciled);
+    settle(slot, ticket, JoinEnd::Unreconciled);
     return true;
 }
 
 bool SubscriptionFamily::acknowledge_reconciled(const HashedText& key) {
-    const FlatKey k(key);
-    const SlotIndex slot = held(k, ChannelStatus::Unreconciled);
+    const SlotIndex slot = held(FlatKey(key), ChannelStatus::Unreconciled);
     if (slot == kNoSlot) return false;
-    channels_.erase(slot, k.hash);
+    retire(slot);
     return true;
 }
 
 void SubscriptionFamily::clear() {
     channels_.clear();
     established_.clear();
+    idle_ = kNoSlot;
 }
 
-void SubscriptionFamily::settle(SlotIndex slot, std::uint32_t hash, Ticket ticket, JoinEnd end) {
+void SubscriptionFamily::retire(SlotIndex slot) {
+    channels_[slot].status = ChannelStatus::Absent;
+    if (idle_ != kNoSlot && idle_ != slot) channels_.erase(idle_);
+    idle_ = slot;
+}
+
+void SubscriptionFamily::settle(SlotIndex slot, Ticket ticket, JoinEnd end) {
     Channel& channel = channels_[slot];
     if (channel.status == ChannelStatus::Established) {
         established_.unlink(slot, links_in(channels_, &Channel::established_order));
@@ -116,7 +124,7 @@ void SubscriptionFamily::settle(SlotIndex slot, std::uint32_t hash, Ticket ticke
             channel.status = ChannelStatus::Unreconciled;
             break;
         case JoinEnd::Absent:
-            channels_.erase(slot, hash);
+            retire(slot);
             break;
     }
 }

@@ -9,6 +9,8 @@
 //
 // A family keeps one flat table entry per key that is not Absent, holding its status and ticket,
 // so a status or transition is one lookup; the established keys are an order over the entries.
+// The key that last became Absent keeps its entry, marked Absent, until another key does: a host
+// that leaves a room often joins it again, and then finds the entry instead of adding it.
 #pragma once
 
 #include <cstdint>
@@ -51,6 +53,8 @@ class SubscriptionFamily {
     }
     Established established() const;
     std::size_t established_count() const { return established_.size(); }
+    // Entries stored, the idle one included, for tests of forgetting.
+    std::size_t stored_entries() const { return channels_.size(); }
     // Calls f(key, ticket) for each established key, oldest first.
     template <class F>
     void for_each_established(F&& f) const {
@@ -83,10 +87,13 @@ class SubscriptionFamily {
     SlotIndex held(const FlatKey& key, ChannelStatus status,
                    std::optional<Ticket> ticket = std::nullopt) const;
     // Moves the key at `slot` to `end`, under `ticket`.
-    void settle(SlotIndex slot, std::uint32_t hash, Ticket ticket, JoinEnd end);
+    void settle(SlotIndex slot, Ticket ticket, JoinEnd end);
+    // Makes the key at `slot` Absent, keeping its entry as the idle one in place of the last.
+    void retire(SlotIndex slot);
 
     FlatTable<Channel, true> channels_;  // a host steps one key through its transitions
     IndexList established_;
+    SlotIndex idle_ = kNoSlot;  // the one entry marked Absent, or kNoSlot
 };
 
 class SubscriptionTracker {

@@ -84,5 +84,25 @@ TEST(ClaimRegistryMemory, EntriesGoWithTheirLastFact) {
     EXPECT_EQ(registry.room_entries(), 0u);
 }
 
+// A released entry waits for the completion that usually follows, until the next one is released.
+TEST(ClaimRegistryMemory, OnlyTheLastReleasedEntryIsKept) {
+    ClaimRegistry registry;
+    RetryTracker tracker;
+    for (int i = 0; i < 100; ++i) {
+        const std::string room = "r" + std::to_string(i % 7);
+        const std::string message = "m" + std::to_string(i);
+        ASSERT_EQ(registry.guarded_claim(room, message, tracker, {}),
+                  DeliveryEligibility::Runnable);
+        registry.release(room, message);
+        ASSERT_EQ(registry.stored_entries(), 1u);
+    }
+    EXPECT_EQ(registry.message_entries(), 0u);
+    EXPECT_EQ(registry.room_entries(), 0u);
+    registry.remember_completed("r1", "m99");
+    EXPECT_EQ(registry.stored_entries(), 1u);
+    EXPECT_EQ(registry.message_entries(), 1u);
+    EXPECT_EQ(registry.room_entries(), 1u);
+}
+
 }  // namespace
 }  // namespace vorn
