@@ -24,11 +24,13 @@
 namespace vorn {
 
 // A key as a table looks it up: text, scope and the 32-bit hash, computed from the text's hash
-// only when a probe needs it. Refers to its HashedText, which must outlive it.
+// only when a probe needs it. Refers to its HashedText, which must outlive it, rather than copying
+// the text: the caller has just written it, field by field, and a copy would read both fields at
+// once, which stalls.
 class FlatKey {
   public:
     explicit FlatKey(const HashedText& t, std::uint32_t key_scope = 0)
-        : text(t.text), scope(key_scope), source_(&t) {}
+        : scope(key_scope), source_(&t) {}
 
     std::uint32_t hash() const {
         if (!hashed_) {
@@ -42,7 +44,9 @@ class FlatKey {
         return FlatKey(HashedText(text), scope).hash();
     }
 
-    std::string_view text;
+    std::size_t size() const { return source_->text.size(); }
+    const char* data() const { return source_->text.data(); }
+
     std::uint32_t scope;
 
   private:
@@ -199,13 +203,13 @@ class FlatTable {
     // A free slot's length never equals a key's.
     bool holds_text(SlotIndex slot, const FlatKey& key) const {
         const Slot& s = slots_[slot];
-        return s.length == key.text.size() && s.scope == key.scope &&
-               same_bytes(arena_.view(s.offset, s.length).data(), key.text.data(), s.length);
+        return s.length == key.size() && s.scope == key.scope &&
+               same_bytes(arena_.view(s.offset, s.length).data(), key.data(), s.length);
     }
 
     SlotIndex take_slot(const FlatKey& key) {
-        const std::uint32_t offset = arena_.store(key.text);
-        const auto length = static_cast<std::uint32_t>(key.text.size());
+        const std::uint32_t offset = arena_.store({key.data(), key.size()});
+        const auto length = static_cast<std::uint32_t>(key.size());
         if (free_ != kNoSlot) {
             const SlotIndex slot = free_;
             free_ = slots_[slot].offset;

@@ -104,7 +104,8 @@ void ClaimRegistry::claim(const Located& at) {
 }
 
 bool ClaimRegistry::try_claim(const HashedText& room_id, const HashedText& message_id) {
-    const Located at = obtain(room_id, message_id, locate(room_id, message_id));
+    Located at = locate(room_id, message_id);
+    obtain(room_id, message_id, at);
     if (const Active* active = active_of(at); active && active->inflight) return false;
     claim(at);
     return true;
@@ -137,18 +138,17 @@ void ClaimRegistry::refresh_completed(const Located& at) {
 
 bool ClaimRegistry::is_completed(const HashedText& room_id, const HashedText& message_id) {
     const Located at = locate(room_id, message_id);
-    if (at.message == kNoSlot || !messages_[at.message].completed) return false;
+    if (at.message == kNoSlot || !messages_[at.message].completed()) return false;
     refresh_completed(at);
     return true;
 }
 
-void ClaimRegistry::complete(const HashedText& room_id, const HashedText& message_id,
-                             const Located& found) {
-    const Located at = obtain(room_id, message_id, found);
-    if (messages_[at.message].completed) {
+void ClaimRegistry::complete(const HashedText& room_id, const HashedText& message_id, Located& at) {
+    obtain(room_id, message_id, at);
+    if (messages_[at.message].completed()) {
         refresh_completed(at);
     } else {
-        messages_[at.message].completed = 1;
+        messages_[at.message].set_completed(true);
         rooms_[at.room].completed.push_back(at.message, completed_links());
     }
     // Most completed messages hold nothing else, and being completed, the entry stays.
@@ -160,13 +160,14 @@ void ClaimRegistry::complete(const HashedText& room_id, const HashedText& messag
     while (rooms_[at.room].completed.size() > max_completed_) {
         const SlotIndex oldest = rooms_[at.room].completed.front();
         rooms_[at.room].completed.unlink(oldest, completed_links());
-        messages_[oldest].completed = 0;
+        messages_[oldest].set_completed(false);
         forget_if_unused(oldest);
     }
 }
 
 void ClaimRegistry::remember_completed(const HashedText& room_id, const HashedText& message_id) {
-    complete(room_id, message_id, locate(room_id, message_id));
+    Located at = locate(room_id, message_id);
+    complete(room_id, message_id, at);
 }
 
 std::size_t ClaimRegistry::completed_count(const HashedText& room_id) const {
@@ -188,7 +189,7 @@ void ClaimRegistry::discard_completed(const HashedText& room_id) {
     for (SlotIndex m = rooms_[room].completed.front(); m != kNoSlot;) {
         const SlotIndex next = messages_[m].completed_order.next;
         rooms_[room].completed.unlink(m, completed_links());
-        messages_[m].completed = 0;
+        messages_[m].set_completed(false);
         forget_if_unused(m);
         m = next;
     }
@@ -202,7 +203,7 @@ DeliveryEligibility ClaimRegistry::decide(const HashedText& room_id, const Hashe
     const Active* active = active_of(at);
     if (active && active->pending) return DeliveryEligibility::Pending;
     // The lookup refreshes the id even when the host already knows it is processed.
-    if (at.message != kNoSlot && messages_[at.message].completed) {
+    if (at.message != kNoSlot && messages_[at.message].completed()) {
         refresh_completed(at);
         return DeliveryEligibility::Completed;
     }
@@ -227,7 +228,10 @@ DeliveryEligibility ClaimRegistry::guarded_claim(const HashedText& room_id,
                                                  const DeliveryFacts& facts) {
     Located at;
     const DeliveryEligibility answer = decide(room_id, message_id, tracker, facts, at);
-    if (answer == DeliveryEligibility::Runnable) claim(obtain(room_id, message_id, at));
+    if (answer == DeliveryEligibility::Runnable) {
+        obtain(room_id, message_id, at);
+        claim(at);
+    }
     return answer;
 }
 

@@ -148,16 +148,24 @@ class ClaimRegistry {
     // Most messages held are only completed, so the facts a message holds while the host works on
     // it live in a separate record, and an entry stays small.
     // The active record sits in 31 bits beside the completed mark, so that an entry takes 12
-    // bytes; there are never that many active records.
+    // bytes; there are never that many active records. Both are written as the whole word: a
+    // narrower write, read back whole soon after, stalls the read.
     static constexpr std::uint32_t kMaxActive = (std::uint32_t{1} << 31) - 1;
     struct Message {
         Links completed_order;
-        std::uint32_t record : 31 = kMaxActive;  // kMaxActive: none
-        std::uint32_t completed : 1 = 0;
+        std::uint32_t state = kMaxActive;  // the completed mark, then the record (kMaxActive: none)
 
-        std::uint32_t active() const { return record == kMaxActive ? kNoRecord : record; }
-        void set_active(std::uint32_t r) { record = r == kNoRecord ? kMaxActive : r; }
-        bool holds_nothing() const { return !completed && record == kMaxActive; }
+        static constexpr std::uint32_t kCompleted = std::uint32_t{1} << 31;
+        bool completed() const { return (state & kCompleted) != 0; }
+        void set_completed(bool c) { state = (state & kMaxActive) | (c ? kCompleted : 0); }
+        std::uint32_t active() const {
+            const std::uint32_t record = state & kMaxActive;
+            return record == kMaxActive ? kNoRecord : record;
+        }
+        void set_active(std::uint32_t r) {
+            state = (state & kCompleted) | (r == kNoRecord ? kMaxActive : r);
+        }
+        bool holds_nothing() const { return state == kMaxActive; }
     };
     struct Active {
         Links inflight_order;  // `next` links free records
@@ -183,11 +191,10 @@ class ClaimRegistry {
     // The room's slot or kNoSlot.
     SlotIndex find_room(const HashedText& room_id) const;
     void erase_room(SlotIndex room);
-    // Finds or adds the key's entry (and its room); `at` is what `locate` found for the key, with
-    // nothing added since.
-    Located obtain(const HashedText& room_id, const HashedText& message_id, Located at);
-    // The adding half of obtain. Fills `at` in place: returned by value, the record would travel
-    // packed in registers, and reading it back stalls.
+    // Finds or adds the key's entry (and its room) in `at`, which is what `locate` found for the
+    // key, with nothing added since. Slots are filled in place and Located is never copied whole:
+    // its two fields are written one by one, and a copy reads them back as one word, which stalls.
+    void obtain(const HashedText& room_id, const HashedText& message_id, Located& at);
     void add_entry(const HashedText& room_id, const HashedText& message_id, Located& at);
     // Makes the entry the idle one once it holds no fact, forgetting the entry idle before.
     void keep_idle_if_unused(const Located& at);
@@ -202,7 +209,7 @@ class ClaimRegistry {
     void settle(const Located& at);
 
     void claim(const Located& at);
-    void complete(const HashedText& room_id, const HashedText& message_id, const Located& found);
+    void complete(const HashedText& room_id, const HashedText& message_id, Located& at);
     void refresh_completed(const Located& at);
     // The rule without the claim; fills `at` with what it looked up.
     DeliveryEligibility decide(const HashedText& room_id, const HashedText& message_id,
@@ -242,7 +249,7 @@ inline SlotIndex ClaimRegistry::find_room(const HashedText& room_id) const {
     return rooms_.find(FlatKey(room_id));
 }
 
-// Always inlined, for the reason given at add_entry.
+// Always inlined, for the reason given at obtain.
 [[gnu::always_inline]] inline ClaimRegistry::Located ClaimRegistry::locate(
     const HashedText& room_id, const HashedText& message_id) const {
     Located at;
@@ -253,14 +260,14 @@ inline SlotIndex ClaimRegistry::find_room(const HashedText& room_id) const {
     return at;
 }
 
-[[gnu::always_inline]] inline ClaimRegistry::Located ClaimRegistry::obtain(
-    const HashedText& room_id, const HashedText& message_id, Located at) {
+[[gnu::always_inline]] inline void ClaimRegistry::obtain(const HashedText& room_id,
+                                                         const HashedText& message_id,
+                                                         Located& at) {
     if (at.message == kNoSlot) {
         add_entry(room_id, message_id, at);
     } else if (at.message == idle_) {
         idle_ = kNoSlot;  // it is about to hold a fact again
     }
-    return at;
 }
 
 inline const ClaimRegistry::Active* ClaimRegistry::active_of(const Located& at) const {

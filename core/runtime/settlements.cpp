@@ -90,22 +90,22 @@ const PendingEntry* ClaimRegistry::pending_ack(const HashedText& room_id,
 }
 
 void ClaimRegistry::remember_ack_pending(const HashedText& room_id, const HashedText& message_id) {
-    const Located at = locate(room_id, message_id);
+    Located at = locate(room_id, message_id);
     if (find_pending(at)) return;
-    add_pending(obtain(room_id, message_id, at),
-                PendingEntry{take_token(), TerminalIntent::processed(), {}, {}});
+    obtain(room_id, message_id, at);
+    add_pending(at, PendingEntry{take_token(), TerminalIntent::processed(), {}, {}});
 }
 
 Result<std::monostate> ClaimRegistry::remember_failed_ack_pending(
     const HashedText& room_id, const HashedText& message_id, std::string_view error,
     std::optional<std::string_view> trace_context) {
-    const Located at = locate(room_id, message_id);
+    Located at = locate(room_id, message_id);
     if (const PendingEntry* entry = find_pending(at)) {
         if (entry->intent.error != error) return different_intent(trace_context);
         return std::monostate{};
     }
-    add_pending(obtain(room_id, message_id, at),
-                PendingEntry{take_token(), TerminalIntent::failed(error), {}, {}});
+    obtain(room_id, message_id, at);
+    add_pending(at, PendingEntry{take_token(), TerminalIntent::failed(error), {}, {}});
     return std::monostate{};
 }
 
@@ -136,7 +136,8 @@ std::vector<std::string_view> ClaimRegistry::pending_ack_ids(const HashedText& r
 
 std::uint32_t ClaimRegistry::record_ack_retry(const HashedText& room_id,
                                               const HashedText& message_id) {
-    const Located at = obtain(room_id, message_id, locate(room_id, message_id));
+    Located at = locate(room_id, message_id);
+    obtain(room_id, message_id, at);
     std::uint32_t& count = activate(at).ack_retries;
     if (count < std::numeric_limits<std::uint32_t>::max()) ++count;
     return count;
@@ -145,7 +146,7 @@ std::uint32_t ClaimRegistry::record_ack_retry(const HashedText& room_id,
 Result<const PendingEntry*> ClaimRegistry::record_settlement(
     const HashedText& room_id, const HashedText& message_id, TerminalIntent intent,
     SettlementContinuation continuation, std::optional<std::string_view> trace_context) {
-    const Located at = locate(room_id, message_id);
+    Located at = locate(room_id, message_id);
     if (const PendingEntry* entry = find_pending(at)) {
         // An existing entry stands as it is; the continuation offered now is not taken.
         if (entry->intent != intent) return different_intent(trace_context);
@@ -153,8 +154,8 @@ Result<const PendingEntry*> ClaimRegistry::record_settlement(
         return entry;
     }
     if (next_token_ == kTokenCeiling) return tokens_exhausted(trace_context);
-    const Located placed = obtain(room_id, message_id, at);
-    return &add_pending(placed, PendingEntry{take_token(), std::move(intent), {}, continuation});
+    obtain(room_id, message_id, at);
+    return &add_pending(at, PendingEntry{take_token(), std::move(intent), {}, continuation});
 }
 
 Result<const PendingEntry*> ClaimRegistry::record_processed_settlement(
@@ -186,7 +187,7 @@ Result<const PendingEntry*> ClaimRegistry::pending_settlement(
 
 bool ClaimRegistry::confirm_settlement(const HashedText& room_id, const HashedText& message_id,
                                        std::string_view token, RetryTracker& tracker) {
-    const Located at = locate(room_id, message_id);
+    Located at = locate(room_id, message_id);
     const PendingEntry* entry = find_by_token(at, token);
     if (!entry) return false;
     if (entry->continuation.is_retry()) {
