@@ -8,17 +8,21 @@ namespace vorn {
 RetryTracker::RetryTracker(std::uint32_t max_retries, std::uint32_t max_tracked)
     : max_retries_(max_retries), max_tracked_(std::max<std::uint32_t>(max_tracked, 1)) {}
 
-void RetryTracker::forget_if_unused(SlotIndex slot, std::uint32_t hash) {
-    const Tracked& t = ids_[slot];
-    if (!t.has_state && !t.failed) ids_.erase(slot, hash);
+SlotIndex RetryTracker::obtain(const HashedText& message_id) {
+    const SlotIndex slot = ids_.insert(FlatKey(message_id)).first;
+    if (slot == idle_) idle_ = kNoSlot;  // it is about to hold a fact again
+    return slot;
 }
 
 void RetryTracker::trim(IndexList& store, Links Tracked::*order, bool Tracked::*fact) {
     while (store.size() > max_tracked_) {
         const SlotIndex oldest = store.front();
         store.unlink(oldest, links_in(ids_, order));
+        // The entry has this fact; it keeps nothing unless it has the other one too. Read before
+        // the write: the flags share a word, and reading it whole right after writing one stalls.
+        const bool held_only_that = !ids_[oldest].has_state || !ids_[oldest].failed;
         ids_[oldest].*fact = false;
-        if (!ids_[oldest].has_state && !ids_[oldest].failed) ids_.erase(oldest);
+        if (held_only_that) ids_.erase(oldest);
     }
 }
 
@@ -36,14 +40,17 @@ void RetryTracker::mark_failed(SlotIndex slot) {
     trim(failed_, &Tracked::failed_order, &Tracked::failed);
 }
 
-void RetryTracker::drop_state(SlotIndex slot, std::uint32_t hash) {
+void RetryTracker::drop_state(SlotIndex slot) {
     attempts_.unlink(slot, attempt_links());
     ids_[slot].has_state = false;
-    forget_if_unused(slot, hash);
+    if (ids_[slot].failed) return;
+    // The idle entry holds nothing (a fact would have taken it out of idling) and is not this one.
+    if (idle_ != kNoSlot) ids_.erase(idle_);
+    idle_ = slot;
 }
 
 AttemptOutcome RetryTracker::record_attempt(const HashedText& message_id) {
-    const SlotIndex slot = ids_.insert(FlatKey(message_id)).first;
+    const SlotIndex slot = obtain(message_id);
     AttemptState state{1, max_retries_};
     if (Tracked& t = ids_[slot]; t.has_state) {
         if (t.state.attempts < std::numeric_limits<std::uint32_t>::max()) ++t.state.attempts;
@@ -57,19 +64,17 @@ AttemptOutcome RetryTracker::record_attempt(const HashedText& message_id) {
 }
 
 void RetryTracker::mark_success(const HashedText& message_id) {
-    const FlatKey key(message_id);
-    const SlotIndex slot = ids_.find(key);
-    if (slot != kNoSlot && ids_[slot].has_state) drop_state(slot, key.hash());
+    const SlotIndex slot = ids_.find(FlatKey(message_id));
+    if (slot != kNoSlot && ids_[slot].has_state) drop_state(slot);
 }
 
 void RetryTracker::discard_attempt(const HashedText& message_id) {
-    const FlatKey key(message_id);
-    const SlotIndex slot = ids_.find(key);
+    const SlotIndex slot = ids_.find(FlatKey(message_id));
     if (slot == kNoSlot || !ids_[slot].has_state) return;
     if (ids_[slot].state.attempts > 1) {
         --ids_[slot].state.attempts;
     } else {
-        drop_state(slot, key.hash());
+        drop_state(slot);
     }
 }
 
@@ -79,7 +84,7 @@ bool RetryTracker::is_permanently_failed(const HashedText& message_id) const {
 }
 
 void RetryTracker::mark_permanently_failed(const HashedText& message_id) {
-    mark_failed(ids_.insert(FlatKey(message_id)).first);
+    mark_failed(obtain(message_id));
 }
 
 AttemptState RetryTracker::attempt_state(const HashedText& message_id) const {
@@ -90,7 +95,7 @@ AttemptState RetryTracker::attempt_state(const HashedText& message_id) const {
 
 void RetryTracker::restore_attempt(const HashedText& message_id, std::uint32_t attempts,
                                    std::uint32_t max_retries) {
-    const SlotIndex slot = ids_.insert(FlatKey(message_id)).first;
+    const SlotIndex slot = obtain(message_id);
     AttemptState state{attempts, std::min(max_retries, max_retries_)};
     if (Tracked& t = ids_[slot]; t.has_state) {
         t.state.attempts = std::max(attempts, t.state.attempts);

@@ -6,7 +6,9 @@
 // maximum. `attempt_state` and `restore_attempt` serve settlement confirmation only.
 //
 // Both stores share one flat table, one entry per id holding its attempt state and its failure
-// mark, each store an order over the entries that have its fact; an entry goes when both are gone.
+// mark, each store an order over the entries that have its fact; an entry goes when both are gone,
+// but for the one whose state a success or a discard took last: it stays until the next one goes
+// that way, since a host records the next attempt on a message it has just finished with.
 #pragma once
 
 #include <cstddef>
@@ -58,8 +60,11 @@ class RetryTracker {
     void restore_attempt(const HashedText& message_id, std::uint32_t attempts,
                          std::uint32_t max_retries);
 
-    // Ids held, with an attempt state or a failure mark or both (never above 2 * max_tracked).
-    std::size_t tracked_ids() const { return ids_.size(); }
+    // Ids held, with an attempt state or a failure mark or both (never above 2 * max_tracked);
+    // the idle entry is not counted.
+    std::size_t tracked_ids() const { return ids_.size() - (idle_ != kNoSlot ? 1 : 0); }
+    // Entries stored, the idle one included, for tests of forgetting.
+    std::size_t stored_ids() const { return ids_.size(); }
 
   private:
     struct Tracked {
@@ -73,20 +78,22 @@ class RetryTracker {
     auto attempt_links() { return links_in(ids_, &Tracked::attempt_order); }
     auto failed_links() { return links_in(ids_, &Tracked::failed_order); }
 
+    // The id's entry, found or added, taken out of idling.
+    SlotIndex obtain(const HashedText& message_id);
     // Gives the id's entry a fresh state (newest) or the failure mark, then trims that store.
     void start_state(SlotIndex slot, AttemptState state);
     void mark_failed(SlotIndex slot);
     // Takes its fact from the oldest ids of `store` until it holds max_tracked ids.
     void trim(IndexList& store, Links Tracked::*order, bool Tracked::*fact);
-    void drop_state(SlotIndex slot, std::uint32_t hash);
-    // Erases the entry once it holds neither fact.
-    void forget_if_unused(SlotIndex slot, std::uint32_t hash);
+    // Takes the state away; an entry left with no fact becomes the idle one, in place of the last.
+    void drop_state(SlotIndex slot);
 
     std::uint32_t max_retries_;
     std::uint32_t max_tracked_;
-    FlatTable<Tracked> ids_;
-    IndexList attempts_;  // ids with an attempt state, oldest first
-    IndexList failed_;    // permanently failed ids, oldest first
+    FlatTable<Tracked, true> ids_;  // a host asks about one message several times in a row
+    SlotIndex idle_ = kNoSlot;      // an entry holding neither fact, or kNoSlot
+    IndexList attempts_;            // ids with an attempt state, oldest first
+    IndexList failed_;              // permanently failed ids, oldest first
 };
 
 }  // namespace vorn

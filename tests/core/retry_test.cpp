@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <limits>
+#include <string>
 
 namespace vorn {
 namespace {
@@ -34,6 +35,24 @@ TEST(RetryTrackerMemory, HoldsEachIdOnceAndForgetsItWithItsLastFact) {
     EXPECT_EQ(tracker.tracked_ids(), 2u);
     EXPECT_FALSE(tracker.is_permanently_failed("d"));
     EXPECT_TRUE(tracker.is_permanently_failed("f"));
+}
+
+// A finished id waits for the next attempt a host often records, until the next one finishes.
+TEST(RetryTrackerMemory, OnlyTheLastFinishedIdIsKept) {
+    RetryTracker tracker(3, 100);
+    for (int i = 0; i < 50; ++i) {
+        const std::string id = "m" + std::to_string(i);
+        tracker.record_attempt(id);
+        tracker.record_attempt(id);
+        tracker.discard_attempt(id);
+        (i % 2 ? tracker.discard_attempt(id) : tracker.mark_success(id));
+        ASSERT_EQ(tracker.stored_ids(), 1u);
+        ASSERT_EQ(tracker.tracked_ids(), 0u);
+    }
+    EXPECT_EQ(tracker.record_attempt("m49"), (AttemptOutcome{1, false}));
+    tracker.mark_permanently_failed("m0");
+    EXPECT_EQ(tracker.stored_ids(), 2u);
+    EXPECT_EQ(tracker.tracked_ids(), 2u);
 }
 
 }  // namespace
