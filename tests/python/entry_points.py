@@ -3,8 +3,10 @@ method and property (found on the module, so none is forgotten), with a fresh ob
 on, the keywords of a call that succeeds and a failing variant (the documented exception and the
 keywords it changes). Arguments come by parameter name from VALUES unless a row says otherwise; a
 callable without parameters fails on an unexpected keyword, a property on an assignment. The
-stateful classes also say how to read all their views (to compare before and after a refused call)
-and name an exclusive call that changes nothing (to prove their access flag was released)."""
+stateful classes also say how to read all their views (to compare before and after a refused call),
+name an exclusive call that changes nothing (to prove their access flag was released) and list
+their queries: the members that only read, under shared access; every other member holds the
+object exclusively while it runs."""
 
 import dataclasses
 import inspect
@@ -19,6 +21,7 @@ class Target:
     make: object
     views: object = None  # object -> everything its read-only views show
     idle: object = None  # object -> None, an exclusive call that changes nothing
+    queries: tuple = ()
 
 
 @dataclasses.dataclass(frozen=True)
@@ -140,11 +143,14 @@ REGISTRY = Target("ClaimRegistry", registry, lambda r: (
     sorted(r.inflight_ids("r")), r.completed_ids("r"), r.pending_ack_ids("r"),
     r.has_retryable_settlement("r"), r.max_completed,
     [(r.is_ack_pending("r", m), r.pending_ack("r", m), r.pending_settlement("r", m)) for m in IDS],
-), lambda r: r.release("zz", "zz"))
+), lambda r: r.release("zz", "zz"), (
+    "inflight_ids", "completed_ids", "is_ack_pending", "pending_ack", "pending_ack_ids",
+    "pending_settlement", "has_retryable_settlement", "max_completed"))
 TRACKER = Target("RetryTracker", tracker, lambda t: (
     t.max_retries, [(t.is_permanently_failed(m), attempts(t, m)) for m in IDS],
-), lambda t: t.mark_success("zz"))
-SESSION = Target("Session", session, lambda s: s.state, lambda s: s.on_connected(2**62, 1.0))
+), lambda t: t.mark_success("zz"), ("is_permanently_failed", "max_retries"))
+SESSION = Target("Session", session, lambda s: s.state, lambda s: s.on_connected(2**62, 1.0),
+                 ("state",))
 SUBSCRIPTIONS = Target("SubscriptionTracker", subscriptions, lambda t: (
     [(t.room_status(r), t.is_room_subscribed(r)) for r in ROOMS],
     [(t.agent_topic_status(k), t.is_agent_topic_joined(k)) for k in TOPICS],
@@ -152,20 +158,25 @@ SUBSCRIPTIONS = Target("SubscriptionTracker", subscriptions, lambda t: (
      for r in ROOMS for k in TOPICS for n in range(6)],
     t.room_rejoin_candidates(), t.subscribed_room_ids(), t.agent_topic_rejoin_candidates(),
     t.joined_agent_topics(),
-), lambda t: t.on_reconnected())
+), lambda t: t.on_reconnected(), (
+    "is_room_subscribed", "is_room_claim_current", "room_status", "room_rejoin_candidates",
+    "subscribed_room_ids", "is_agent_topic_joined", "is_agent_topic_claim_current",
+    "agent_topic_status", "agent_topic_rejoin_candidates", "joined_agent_topics"))
 ROOM_ROSTER = Target("RoomRoster", rooms, lambda roster: (
     [roster.room_membership(r) for r in ROOMS], roster.tracked_room_ids(),
     [roster.is_room_admission_current(r, n) for r in ROOMS for n in range(4)],
-), lambda roster: roster.record_room_removed("zz"))
+), lambda roster: roster.record_room_removed("zz"),
+    ("room_membership", "is_room_admission_current", "tracked_room_ids"))
 PARTICIPANTS = Target("ParticipantRoster", participants,
                       lambda roster: (roster.list(), roster.changed()),
-                      lambda roster: roster.remove("zz"))
+                      lambda roster: roster.remove("zz"), ("list", "changed"))
 DECISIONS = Target("DecisionRegistry", decisions, lambda d: (
     d.unclaimed(), d.unclaimed_count(), d.oldest_unclaimed(), d.unclaimed_in_room("r"),
     d.max_pending,
-), lambda d: d.forget("zz", 0))
+), lambda d: d.forget("zz", 0), (
+    "unclaimed", "unclaimed_count", "oldest_unclaimed", "unclaimed_in_room", "max_pending"))
 LEDGER = Target("TurnLedger", ledger, lambda turn: (turn.verdict(), turn.reply_settled()),
-                lambda turn: turn.record(core.TurnEffect.Observe))
+                lambda turn: turn.record(core.TurnEffect.Observe), ("verdict", "reply_settled"))
 STATEFUL = (REGISTRY, TRACKER, SESSION, SUBSCRIPTIONS, ROOM_ROSTER, PARTICIPANTS, DECISIONS, LEDGER)
 TARGETS = {t.cls: t for t in (
     *STATEFUL, Target("SessionPolicy", core.SessionPolicy.default),

@@ -2,7 +2,10 @@
 replaced by an object that raises, lies, answers with the wrong type, changes the container it sits
 in, or calls back into the very object being called. Every call must return or raise a documented
 exception, a call back must be refused with the borrow RuntimeError or leave the object unchanged,
-and a refused call must leave the object (and a tracker it borrows) exactly as it was."""
+and a refused call must leave the object (and a tracker it borrows) exactly as it was. On the
+object being called, the access rule is checked exactly: while a member that changes the object
+runs, every call back is refused, and while a query runs, only changing calls are; a changing
+call is refused as "Already borrowed", a query as "Already mutably borrowed"."""
 
 import collections.abc
 import gc
@@ -34,25 +37,32 @@ class Calls:
     """Calls back into an object under test (and a tracker it borrows) with every valid call of
     its class, and records each fault: an answer other than success or the borrow RuntimeError, or
     a call that ran although the outer call held the object (it changed the object, or it ran
-    while the object was held exclusively)."""
+    while the object was held exclusively). Where the outer call's access is known (`outer` is
+    "shared" or "exclusive"), each call back must be refused exactly when the rule says so."""
 
     def __init__(self, groups):
-        self.groups, self.faults = groups, []  # (object, its stateful Target or None, entries)
+        # (object, its stateful Target or None, entries, the outer call's access or None)
+        self.groups, self.faults = groups, []
 
     def __call__(self, propagate):
-        for obj, kind, entries in self.groups:
+        for obj, kind, entries, outer in self.groups:
             for entry in entries:
-                self.call_back(obj, kind, entry, propagate)
+                self.call_back(obj, kind, entry, outer, propagate)
 
-    def call_back(self, obj, kind, entry, propagate):
+    def call_back(self, obj, kind, entry, outer, propagate):
         try:
             before = kind.views(obj) if kind else None
         except RuntimeError:
             before = "held exclusively"
+        if outer and (before == "held exclusively") != (outer == "exclusive"):
+            self.faults.append((entry.name, f"the outer call did not hold the object {outer}"))
+        inner = "shared" if kind and entry.member in kind.queries else "exclusive"
+        refused = "exclusive" in (outer, inner)
+        refusal = "Already borrowed" if inner == "exclusive" else "Already mutably borrowed"
         try:
             entry.bind(obj, entry.arguments())()
         except RuntimeError as error:
-            if str(error) not in BORROWED:
+            if str(error) not in BORROWED or (outer and (not refused or str(error) != refusal)):
                 self.faults.append((entry.name, error))
             if propagate:
                 raise
@@ -60,7 +70,9 @@ class Calls:
         except Exception as error:  # a valid call may not fail in any other way
             self.faults.append((entry.name, error))
             return
-        if kind and (before == "held exclusively" or kind.views(obj) != before):
+        if outer and refused:
+            self.faults.append((entry.name, f"ran during an {outer} call"))
+        elif kind and (before == "held exclusively" or kind.views(obj) != before):
             self.faults.append((entry.name, "ran on an object that the outer call held"))
 
 
@@ -203,10 +215,12 @@ def call_back_groups(entry, target, kwargs):
     """What a hostile value calls back into: the object under test, and a tracker it borrows."""
     kind = entry.target if entry.target in STATEFUL else None
     own = [e for e in CATALOGUE if e.target is entry.target] if entry.target else [entry]
-    groups = [(target, kind, own)]
+    outer = kind and ("shared" if entry.member in kind.queries else "exclusive")
+    groups = [(target, kind, own, outer)]
     tracker = kwargs.get("retry_tracker")
     if isinstance(tracker, core.RetryTracker):
-        groups.append((tracker, TRACKER, [e for e in CATALOGUE if e.target is TRACKER]))
+        # Which access a registry call takes on the tracker it borrows varies by method.
+        groups.append((tracker, TRACKER, [e for e in CATALOGUE if e.target is TRACKER], None))
     return groups
 
 
@@ -223,7 +237,7 @@ def test_hostile_argument(entry, param, data):
     calls = Calls(call_back_groups(entry, target, kwargs))
     recipe = data.draw(recipes(entry.ok[param]), label=param)
     kwargs[param] = build(recipe, calls)
-    watched = [(obj, kind) for obj, kind, _ in calls.groups if kind]
+    watched = [(obj, kind) for obj, kind, _, _ in calls.groups if kind]
     before = [kind.views(obj) for obj, kind in watched]
     error = None
     try:
