@@ -42,10 +42,8 @@ void ClaimRegistry::forget(SlotIndex message) {
 }
 
 void ClaimRegistry::keep_idle_if_unused(const Located& at) {
-    if (!messages_[at.message].holds_nothing() || at.message == idle_) return;
-    // The idle entry holds nothing (a fact would have taken it out of idling) and is not this one.
-    if (idle_ != kNoSlot) forget(idle_);
-    idle_ = at.message;
+    if (!messages_[at.message].holds_nothing()) return;
+    if (const SlotIndex earlier = idle_.replace(at.message); earlier != kNoSlot) forget(earlier);
 }
 
 void ClaimRegistry::forget_if_unused(SlotIndex message) {
@@ -54,8 +52,9 @@ void ClaimRegistry::forget_if_unused(SlotIndex message) {
 }
 
 std::size_t ClaimRegistry::room_entries() const {
+    const SlotIndex idle = idle_.slot();
     const bool idle_room_holds_nothing =
-        idle_ != kNoSlot && rooms_[messages_.scope(idle_)].messages == 1;
+        idle != kNoSlot && rooms_[messages_.scope(idle)].messages == 1;
     return rooms_.size() - (idle_room_holds_nothing ? 1 : 0);
 }
 

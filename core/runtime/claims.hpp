@@ -12,10 +12,8 @@
 // Every fact about one message lives in one entry of a flat table keyed by the message id under
 // its room's slot, so a call finds all of them with one lookup; a room's in-flight, completed and
 // pending messages are orders over those entries. An entry goes once it holds no fact, a room
-// once it holds no entry; but the entry a release or a confirmation emptied last stays until the
-// next one is emptied that way, because a host most often completes what it has just released:
-// that call then finds the entry rather than adding it again. At most that one entry (and its
-// room) is held for nothing.
+// once it holds no entry; but the entry a release or a confirmation emptied last stays idle (see
+// idle_slot.hpp), with its room.
 #pragma once
 
 #include <cstddef>
@@ -29,6 +27,7 @@
 #include "core/enums.hpp"
 #include "core/error.hpp"
 #include "core/flat/flat_table.hpp"
+#include "core/flat/idle_slot.hpp"
 #include "core/runtime/retry.hpp"
 #include "core/runtime/settlement.hpp"
 
@@ -131,7 +130,7 @@ class ClaimRegistry {
 
     // Entries held (messages with at least one fact) and rooms held (with at least one such
     // entry), for tests of forgetting; the idle entry is not counted.
-    std::size_t message_entries() const { return messages_.size() - (idle_ != kNoSlot ? 1 : 0); }
+    std::size_t message_entries() const { return messages_.size() - idle_.count(); }
     std::size_t room_entries() const;
     // Entries stored, the idle one included.
     std::size_t stored_entries() const { return messages_.size(); }
@@ -240,8 +239,7 @@ class ClaimRegistry {
     FlatTable<Message, true> messages_;
     std::vector<Active> active_;
     std::uint32_t free_active_ = kNoRecord;
-    // An entry holding no fact, kept for the next call about it (see above), or kNoSlot.
-    SlotIndex idle_ = kNoSlot;
+    IdleSlot idle_;  // an entry holding no fact, kept for the next call about it
 };
 
 // Every call starts with these lookups; defined here so that both sources inline them.
@@ -265,8 +263,8 @@ inline SlotIndex ClaimRegistry::find_room(const HashedText& room_id) const {
                                                          Located& at) {
     if (at.message == kNoSlot) {
         add_entry(room_id, message_id, at);
-    } else if (at.message == idle_) {
-        idle_ = kNoSlot;  // it is about to hold a fact again
+    } else {
+        idle_.revive(at.message);
     }
 }
 

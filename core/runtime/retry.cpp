@@ -10,7 +10,7 @@ RetryTracker::RetryTracker(std::uint32_t max_retries, std::uint32_t max_tracked)
 
 SlotIndex RetryTracker::obtain(const HashedText& message_id) {
     const SlotIndex slot = ids_.insert(FlatKey(message_id)).first;
-    if (slot == idle_) idle_ = kNoSlot;  // it is about to hold a fact again
+    idle_.revive(slot);
     return slot;
 }
 
@@ -44,9 +44,7 @@ void RetryTracker::drop_state(SlotIndex slot) {
     attempts_.unlink(slot, attempt_links());
     ids_[slot].has_state = false;
     if (ids_[slot].failed) return;
-    // The idle entry holds nothing (a fact would have taken it out of idling) and is not this one.
-    if (idle_ != kNoSlot) ids_.erase(idle_);
-    idle_ = slot;
+    if (const SlotIndex earlier = idle_.replace(slot); earlier != kNoSlot) ids_.erase(earlier);
 }
 
 AttemptOutcome RetryTracker::record_attempt(const HashedText& message_id) {

@@ -15,6 +15,7 @@
 #include <cstdint>
 
 #include "core/flat/flat_table.hpp"
+#include "core/flat/idle_slot.hpp"
 
 namespace vorn {
 
@@ -62,7 +63,7 @@ class RetryTracker {
 
     // Ids held, with an attempt state or a failure mark or both (never above 2 * max_tracked);
     // the idle entry is not counted.
-    std::size_t tracked_ids() const { return ids_.size() - (idle_ != kNoSlot ? 1 : 0); }
+    std::size_t tracked_ids() const { return ids_.size() - idle_.count(); }
     // Entries stored, the idle one included, for tests of forgetting.
     std::size_t stored_ids() const { return ids_.size(); }
 
@@ -91,7 +92,7 @@ class RetryTracker {
     std::uint32_t max_retries_;
     std::uint32_t max_tracked_;
     FlatTable<Tracked, true> ids_;  // a host asks about one message several times in a row
-    SlotIndex idle_ = kNoSlot;      // an entry holding neither fact, or kNoSlot
+    IdleSlot idle_;                 // an entry holding neither fact
     IndexList attempts_;            // ids with an attempt state, oldest first
     IndexList failed_;              // permanently failed ids, oldest first
 };

@@ -34,11 +34,11 @@ std::optional<Ticket> SubscriptionFamily::begin_join(const HashedText& key,
     const FlatKey k(key);
     SlotIndex slot = channels_.find(k);
     // Only the idle entry stands for an Absent key.
-    if ((slot != kNoSlot && slot != idle_) || tickets.exhausted()) return std::nullopt;
+    if ((slot != kNoSlot && slot != idle_.slot()) || tickets.exhausted()) return std::nullopt;
     if (slot == kNoSlot) {
         slot = channels_.add(k);
     } else {
-        idle_ = kNoSlot;
+        idle_.revive(slot);
     }
     const Ticket ticket = *tickets.take();
     channels_[slot] = Channel{{}, ticket, ChannelStatus::Pending};
@@ -100,13 +100,12 @@ bool SubscriptionFamily::acknowledge_reconciled(const HashedText& key) {
 void SubscriptionFamily::clear() {
     channels_.clear();
     established_.clear();
-    idle_ = kNoSlot;
+    idle_.clear();
 }
 
 void SubscriptionFamily::retire(SlotIndex slot) {
     channels_[slot].status = ChannelStatus::Absent;
-    if (idle_ != kNoSlot && idle_ != slot) channels_.erase(idle_);
-    idle_ = slot;
+    if (const SlotIndex earlier = idle_.replace(slot); earlier != kNoSlot) channels_.erase(earlier);
 }
 
 void SubscriptionFamily::settle(SlotIndex slot, Ticket ticket, JoinEnd end) {

@@ -21,6 +21,7 @@
 
 #include "core/enums.hpp"
 #include "core/flat/flat_table.hpp"
+#include "core/flat/idle_slot.hpp"
 #include "core/runtime/ticket.hpp"
 
 namespace vorn {
@@ -93,7 +94,7 @@ class SubscriptionFamily {
 
     FlatTable<Channel, true> channels_;  // a host steps one key through its transitions
     IndexList established_;
-    SlotIndex idle_ = kNoSlot;  // the one entry marked Absent, or kNoSlot
+    IdleSlot idle_;  // the one entry marked Absent
 };
 
 class SubscriptionTracker {

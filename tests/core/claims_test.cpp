@@ -102,6 +102,10 @@ TEST(ClaimRegistryMemory, OnlyTheLastReleasedEntryIsKept) {
     EXPECT_EQ(registry.stored_entries(), 1u);
     EXPECT_EQ(registry.message_entries(), 1u);
     EXPECT_EQ(registry.room_entries(), 1u);
+    ASSERT_TRUE(registry.try_claim("r2", "x"));
+    registry.release("r2", "x");
+    const ClaimRegistry moved = std::move(registry);  // a moved-from registry keeps nothing idle
+    EXPECT_EQ(registry.stored_entries() + registry.message_entries() + registry.room_entries(), 0u);
 }
 
 }  // namespace
